@@ -1,0 +1,127 @@
+#include "support/TestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+TempDir::TempDir() {
+    char templ[] = "/tmp/vomra-test-XXXXXX";
+    const char* made = mkdtemp(templ);
+    path = made ? made : "/tmp";
+}
+
+TempDir::~TempDir() {
+    if (path.rfind("/tmp/vomra-test-", 0) == 0) {
+        std::string cmd = "rm -rf '" + path + "'";
+        if (system(cmd.c_str()) != 0) fprintf(stderr, "could not remove %s\n", path.c_str());
+    }
+}
+
+bool WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary);
+    f.write(bytes.data(), std::streamsize(bytes.size()));
+    return bool(f);
+}
+
+bool WriteFile(const std::string& path, const std::vector<unsigned char>& bytes) {
+    return WriteFile(path, std::string(bytes.begin(), bytes.end()));
+}
+
+bool WriteFileMakingDirs(const std::string& path, const std::string& bytes) {
+    for (size_t i = 1; i < path.size(); ++i)
+        if (path[i] == '/') mkdir(path.substr(0, i).c_str(), 0755);
+    return WriteFile(path, bytes);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+static std::string Slurp(int fd) {
+    std::string s;
+    char buf[65536];
+    ssize_t n;
+    while ((n = read(fd, buf, sizeof buf)) > 0) s.append(buf, size_t(n));
+    return s;
+}
+
+CommandResult Run(const std::vector<std::string>& argv) {
+    CommandResult r;
+    TempDir dir;
+    std::string outPath = dir.File("out"), errPath = dir.File("err");
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = open("/dev/null", O_RDONLY);
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
+    r.out = ReadFile(outPath);
+    r.err = ReadFile(errPath);
+    return r;
+}
+
+std::string BinaryPath(const std::string& name) { return std::string(VOMRA_BIN_DIR) + "/" + name; }
+
+std::string FixturesDir() {
+    std::string dir = VOMRA_FIXTURES_DIR;
+    return FileExists(dir) ? dir : std::string();
+}
+
+CaptureFd::CaptureFd(int target) : fd(target), saved(-1), active(false) {
+    char templ[] = "/tmp/vomra-capture-XXXXXX";
+    int tmp = mkstemp(templ);
+    if (tmp < 0) return;
+    file = templ;
+    fflush(nullptr);
+    saved = dup(fd);
+    dup2(tmp, fd);
+    close(tmp);
+    active = true;
+}
+
+CaptureFd::~CaptureFd() {
+    Stop();
+    if (!file.empty()) unlink(file.c_str());
+}
+
+std::string CaptureFd::Stop() {
+    if (!active) return std::string();
+    fflush(nullptr);
+    dup2(saved, fd);
+    close(saved);
+    active = false;
+    int in = open(file.c_str(), O_RDONLY);
+    std::string s = in >= 0 ? Slurp(in) : std::string();
+    if (in >= 0) close(in);
+    return s;
+}
+
+}  // namespace testsupport

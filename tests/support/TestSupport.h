@@ -1,0 +1,60 @@
+// Helpers shared by the test programs: scratch folders, whole-file I/O, running
+// the project's executables and capturing what they print.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// A fresh folder under /tmp, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return path; }
+    std::string File(const std::string& relative) const { return path + "/" + relative; }
+
+private:
+    std::string path;
+};
+
+bool WriteFile(const std::string& path, const std::string& bytes);
+bool WriteFile(const std::string& path, const std::vector<unsigned char>& bytes);
+// Creates missing parent folders first.
+bool WriteFileMakingDirs(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+struct CommandResult {
+    int exitCode = -1;      // exit status when the process exited normally
+    int signal = 0;         // terminating signal, 0 when it exited normally
+    std::string out;        // standard output
+    std::string err;        // standard error
+};
+// Runs argv[0] (a path) with the arguments, without a shell; stdin is /dev/null.
+CommandResult Run(const std::vector<std::string>& argv);
+
+// Path of an executable built with the project (vomra, vomra-pack, ...).
+std::string BinaryPath(const std::string& name);
+// Folder of third-party fixture files; empty when it is not there.
+std::string FixturesDir();
+
+// Captures what the process writes to stdout or stderr (file descriptor level,
+// so printf/puts from C code is caught too) between Start() and Stop().
+class CaptureFd {
+public:
+    explicit CaptureFd(int fd);
+    ~CaptureFd();
+    std::string Stop();
+
+private:
+    int fd;
+    int saved;
+    std::string file;
+    bool active;
+};
+
+}  // namespace testsupport
