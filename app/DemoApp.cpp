@@ -1,0 +1,65 @@
+// The demo application and the application module's hooks.
+#include "app/DemoApp.h"
+
+#include "demo/Engine.h"
+#include "script/LuaScriptEngine.h"
+
+static const App::Info kDemoInfo("Vomra Demo", false, 800, 600, 24, 8, 16, 4, 60, "vomra.res");
+
+const App::Info& App::GetInfo() { return kDemoInfo; }
+
+App* App::CreateApp() {
+    return new DemoApp(LuaScriptEngine::GetEngine(), Demo::Engine::GetEngine());
+}
+
+DemoApp::DemoApp(LuaScriptEngine* scriptEngine, Demo::Engine* engine)
+    : scriptEngine(scriptEngine), engine(engine) {
+    engine->app = this;
+}
+
+DemoApp::~DemoApp() {
+    // The engine outlives the application; it must not post to a dead one.
+    if (engine->app == this) engine->app = nullptr;
+}
+
+bool DemoApp::OnInit(unsigned int width, unsigned int height) {
+    engine->SetSize(width, height);
+    engine->SetFPS(GetInfo().fps);
+    engine->LoadScript("resource://scripts/init.lua");
+    return true;
+}
+
+void DemoApp::OnDeinit() {}
+
+void DemoApp::OnSetSize(unsigned int width, unsigned int height) {
+    engine->SetSize(width, height);
+}
+
+void DemoApp::OnSetFPS(unsigned int fps) { engine->SetFPS(fps); }
+
+float DemoApp::OnStart() {
+    engine->Start();
+    return 0.0f;
+}
+
+bool DemoApp::OnInputMessage(const InputMessage& msg) {
+    if (msg.type != InputMessage::IM_Key) return false;
+    if (msg.key == ' ') {
+        if (engine->paused)
+            engine->Resume();
+        else
+            engine->Pause();
+    } else if (msg.key == '1') {
+        engine->SetTime(0.0f);
+    }
+    return false;
+}
+
+bool DemoApp::OnSystemMessage(SystemMessageCode, SystemObject*) { return false; }
+
+bool DemoApp::OnRender() { return engine->Render(); }
+
+void DemoApp::OnRunOptions(const RunOptions& options) {
+    if (options.hasStartTime) engine->SetStartTime(options.startTime);
+    engine->SetOffline(options.offline);
+}

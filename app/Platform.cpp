@@ -1,0 +1,4 @@
+// The published platform instance.
+#include "app/Platform.h"
+
+Platform* Platform::current = nullptr;

@@ -1,0 +1,93 @@
+// URL resolution, the resource archive and the service factories of the SDL platform.
+#include "app/SDLPlatform.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/SDLAudioPlayer.h"
+#include "app/SDLImageLoader.h"
+#include "app/SDLTimer.h"
+#include "io/ResourceLibrary.h"
+#include "io/SDLFileSource.h"
+
+SDLPlatform::SDLPlatform() : library(nullptr), librarySource(nullptr) {}
+
+SDLPlatform::~SDLPlatform() { ReleaseResourceLibrary(); }
+
+Timer* SDLPlatform::CreateTimer(App* app) { return new SDLTimer(app); }
+
+AudioPlayer* SDLPlatform::CreateAudioPlayer(App* app) { return new SDLAudioPlayer(app); }
+
+ImageLoader* SDLPlatform::CreateImageLoader(App* app) { return new SDLImageLoader(app); }
+
+void SDLPlatform::ReleaseResourceLibrary() {
+    // The library reads through its source, so it goes first.
+    delete library;
+    delete librarySource;
+    library = nullptr;
+    librarySource = nullptr;
+}
+
+void SDLPlatform::LoadResourceLibrary(const char* path) {
+    ReleaseResourceLibrary();
+    FILE* probe = fopen(path, "rb");
+    if (!probe) {
+        printf("Warning: can't open %s\n", path);
+        return;
+    }
+    fclose(probe);
+    SDLFileSource* file = new SDLFileSource(path);
+    librarySource = file;
+    library = new ResourceLibrary(file);
+    // The library has reported the damage; lookups fall through to files.
+    if (!library->IsValid()) ReleaseResourceLibrary();
+}
+
+static int HexDigit(unsigned char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    // Not a digit: the character's own code stands in for its value.
+    return c;
+}
+
+char* SDLPlatform::Urldecode(const char* str) {
+    size_t n = strlen(str);
+    char* out = new char[n + 1];
+    size_t o = 0;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = (unsigned char)str[i];
+        if (c == '+') {
+            out[o++] = ' ';
+        } else if (c == '%' && str[i + 1] && str[i + 2]) {
+            // Testing str[i + 1] first keeps str[i + 2] inside the string.
+            out[o++] = char((HexDigit((unsigned char)str[i + 1]) * 16 + HexDigit((unsigned char)str[i + 2])) & 0xFF);
+            i += 2;
+        } else {
+            out[o++] = char(c);
+        }
+    }
+    out[o] = 0;
+    return out;
+}
+
+DataSource* SDLPlatform::CreateDataSourceForURL(const char* url) {
+    if (!url) return nullptr;
+    bool resource = strncmp(url, "resource://", 11) == 0;
+    if (!resource && strncmp(url, "file://", 7) != 0) return nullptr;
+    char* path = Urldecode(url + (resource ? 11 : 7));
+    DataSource* source = nullptr;
+    // An empty path names nothing; it is not passed on to fopen.
+    if (path[0] != 0) {
+        if (resource && library) source = library->GetResource(path);
+        if (!source) {
+            SDLFileSource* file = new SDLFileSource(path);
+            if (file->IsOpen())
+                source = file;
+            else
+                delete file;
+        }
+    }
+    delete[] path;
+    return source;
+}

@@ -1,0 +1,105 @@
+// The demo engine: the timeline of parts, its clock (music or a fixed step per
+// frame), one-off renders into targets, and the registry owning every demo object.
+#pragma once
+
+#include "engine/SceneManager.h"
+#include "math/Types.h"
+
+class App;
+class AudioPlayer;
+class DataSource;
+class ImageLoader;
+class Renderer;
+class ResourceManager;
+class Scene;
+
+namespace Demo {
+
+class Image;
+class Object;
+class Part;
+class Scene;
+class Target;
+
+class Engine {
+public:
+    struct RenderJob {
+        Part* part;
+        Target* target;
+        float time;  // part-local milliseconds, counted from the part's start
+    };
+
+    // The process-wide engine, made on the first call and never destroyed
+    // during a run.
+    static Engine* GetEngine();
+
+    // Takes the renderer and resource manager of the active engine; both stay
+    // null (and every use is skipped) when there is none yet. The process uses
+    // GetEngine(); tests build their own.
+    Engine();
+    // Stops and deletes the player, deletes the image loader and every
+    // registered object in registration order.
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // The registry takes ownership.
+    void Register(Object* object);
+
+    // fps 0 gives an infinite step: each frame then leaves one part.
+    void SetFPS(unsigned int fps);
+    void SetSize(unsigned int width, unsigned int height);
+    // Used only by Start.
+    void SetStartTime(float ms);
+    // Offline playback (frame capture): the clock steps frameStep per frame
+    // whatever the music does, so the music is dropped and never loaded.
+    void SetOffline(bool offline);
+    void AddPart(Part* part);
+    // Queued; drawn by Start. Jobs without a part or without a target (the
+    // screen cannot be rendered once) are refused with a message.
+    void RenderOnce(Part* part, Target* target, float time);
+
+    void LoadScript(const char* url);
+    // Never null: a file that cannot be read or converted gives an empty scene.
+    Scene* LoadScene(const char* url);
+    void LoadMusic(const char* url);
+    // Never null: a failed load gives an image without texture.
+    Image* LoadImage(const char* url);
+
+    // GPU objects, one-off renders, part 0, music, then the seek to startTime.
+    void Start();
+    // One frame; true once the timeline is over.
+    bool Render();
+    void Pause();
+    void Resume();
+    void SetTime(float ms);
+    // The current part's local time (ms).
+    float GetPartTime() const;
+
+    App* app;  // receives the player's and image loader's messages; not owned
+    ResourceManager* resourceManager;  // not owned
+    Renderer* renderer;                // not owned
+    AudioPlayer* player;               // owned; null: fixed-step clock
+    ImageLoader* imageLoader;          // owned; made by the first LoadImage
+    SceneManager sceneManager;
+    Vector<Object*> objects;  // owned, registration order
+    unsigned int currentPart;  // index into parts
+    float startTime;           // ms
+    float time;                // global clock, ms
+    float partBase;            // global time at which the current part began, ms
+    Vector<Part*> parts;       // play order; owned through objects
+    Vector<RenderJob> renderJobs;
+    unsigned int width;
+    unsigned int height;
+    float frameStep;  // ms per frame without music
+    bool paused;
+    bool offline;
+
+    static Engine* instance;
+
+private:
+    void Seek(float t);
+    void BindCurrentPart();
+};
+
+}  // namespace Demo

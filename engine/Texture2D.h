@@ -1,0 +1,22 @@
+// 2D texture: an image, or storage to render into.
+#pragma once
+
+#include "engine/RenderTarget.h"
+#include "engine/Texture.h"
+
+class Texture2D : public Texture, public RenderTarget {
+public:
+    Texture2D();
+    // Releases `pixels`.
+    ~Texture2D() override;
+
+    unsigned int GetTextureType() const override { return TT_2D; }
+    unsigned int GetRenderTargetType() const override { return RTT_Texture2D; }
+    ResourceInitializer* CreateInitializer(ResourceManager* manager) override;
+
+    // As handed to glTexImage2D, rows laid out by the creator; owned (array
+    // delete); null for render targets.
+    unsigned char* pixels;
+    unsigned int width;
+    unsigned int height;
+};

@@ -1,0 +1,4 @@
+// Base render state: the default per-frame hook.
+#include "render/RenderState.h"
+
+void RenderState::Update(float) {}

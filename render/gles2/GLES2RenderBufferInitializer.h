@@ -1,0 +1,21 @@
+// GL side of a renderbuffer: storage of the resource's size and format.
+#pragma once
+
+#include <GLES2/gl2.h>
+
+#include "engine/ResourceInitializer.h"
+
+class RenderBuffer;
+
+class GLES2RenderBufferInitializer : public ResourceInitializer {
+public:
+    // By RenderBuffer::Format 0..4.
+    static const GLenum glFormatTab[5];
+
+    explicit GLES2RenderBufferInitializer(RenderBuffer* renderBuffer);
+
+    bool Init() override;
+    void Deinit() override;
+
+    GLuint renderbufferName;
+};

@@ -1,0 +1,244 @@
+// The SDL/EGL shell: command-line options, the application lifecycle it drives,
+// events, frame limits and capture, and start-up failures. Needs an X display.
+#include "app/SDLApp.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <GLES2/gl2.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> g_log;
+int g_stopAtFrame = -1;      // OnRender returns true on this frame (0-based)
+int g_escapeAtFrame = -1;    // frame on which a real Escape key is sent to the display
+int g_renders = 0;
+
+class LogApp : public App {
+public:
+    LogApp() { g_log.push_back("construct"); }
+    ~LogApp() override { g_log.push_back("destroy"); }
+    bool OnInit(unsigned int w, unsigned int h) override {
+        g_log.push_back("OnInit " + std::to_string(w) + "x" + std::to_string(h));
+        return initResult;
+    }
+    void OnDeinit() override { g_log.push_back("OnDeinit"); }
+    void OnSetSize(unsigned int, unsigned int) override {}
+    void OnSetFPS(unsigned int fps) override { g_log.push_back("OnSetFPS " + std::to_string(fps)); }
+    float OnStart() override {
+        g_log.push_back("OnStart");
+        return 0.0f;
+    }
+    bool OnInputMessage(const InputMessage& msg) override {
+        g_log.push_back("Input " + std::to_string(msg.type) + " " + std::to_string(msg.key));
+        return false;
+    }
+    bool OnSystemMessage(SystemMessageCode code, SystemObject*) override {
+        g_log.push_back("System " + std::to_string(int(code)));
+        return false;
+    }
+    void OnRunOptions(const RunOptions& o) override {
+        g_log.push_back(std::string("Options ") + (o.hasStartTime ? std::to_string(int(o.startTime)) : "-") +
+                        (o.offline ? " offline" : ""));
+    }
+    bool OnRender() override {
+        int frame = g_renders++;
+        glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        if (frame == g_escapeAtFrame) {
+            // A real key press through the X server, as a user would make it.
+            int rc = system("xdotool search --name '^Shell Test$' windowfocus --sync key Escape");
+            if (rc != 0) g_log.push_back("xdotool failed");
+        }
+        if (frame == g_stopAtFrame) {
+            g_log.push_back("Render stop");
+            return true;
+        }
+        return false;
+    }
+    static bool initResult;
+};
+bool LogApp::initResult = true;
+
+App* CreateLogApp() { return new LogApp(); }
+
+const App::Info kInfo("Shell Test", false, 320, 240, 24, 8, 16, 4, 0, nullptr);
+
+struct Args {
+    explicit Args(std::vector<std::string> list) : strings(std::move(list)) {
+        strings.insert(strings.begin(), "vomra");
+        for (std::string& s : strings) pointers.push_back(&s[0]);
+        pointers.push_back(nullptr);
+    }
+    int argc() const { return int(strings.size()); }
+    char** argv() { return pointers.data(); }
+    std::vector<std::string> strings;
+    std::vector<char*> pointers;
+};
+
+class ShellRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_log.clear();
+        g_stopAtFrame = -1;
+        g_escapeAtFrame = -1;
+        g_renders = 0;
+        LogApp::initResult = true;
+    }
+};
+
+}  // namespace
+
+TEST(ShellOptions, GetOptionFindsTheFirstExactMatch) {
+    Args none({});
+    SDLApp bare(none.argc(), none.argv(), CreateLogApp, kInfo);
+    EXPECT_EQ(bare.GetOption("--width", true), nullptr);
+
+    Args args({"--width", "100", "--widthx", "5", "--width", "200", "--fullscreen"});
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    EXPECT_STREQ(app.GetOption("--width", true), "100");
+    EXPECT_STREQ(app.GetOption("--fullscreen", false), "--fullscreen");
+    EXPECT_STREQ(app.GetOption("--width", false), "--width");
+    EXPECT_EQ(app.GetOption("--height", true), nullptr);
+    EXPECT_EQ(app.GetOption("vomra", false), nullptr);  // argv[0] is not an option
+}
+
+TEST(ShellOptions, AValueOptionGivenLastTakesItsOwnText) {
+    Args args({"--height"});
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    EXPECT_STREQ(app.GetOption("--height", true), "--height");
+}
+
+TEST_F(ShellRun, DefaultsComeFromTheApplicationInfo) {
+    Args args({});
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    ASSERT_TRUE(app.Initialize()) << SDL_GetError();
+    EXPECT_EQ(app.GetWidth(), 320u);
+    EXPECT_EQ(app.GetHeight(), 240u);
+    EXPECT_EQ(app.GetFPS(), 0u);
+    EXPECT_FALSE(app.IsFullscreen());
+    std::vector<std::string> want = {"construct", "OnInit 320x240", "OnSetFPS 0", "Options -"};
+    EXPECT_EQ(g_log, want);
+}
+
+TEST_F(ShellRun, CommandLineOverridesSizeRateAndFullscreen) {
+    Args args({"--fps", "30", "--width", "160", "--height", "120", "--window", "--fullscreen",
+               "--start", "2500"});
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    ASSERT_TRUE(app.Initialize()) << SDL_GetError();
+    EXPECT_EQ(app.GetWidth(), 160u);
+    EXPECT_EQ(app.GetHeight(), 120u);
+    EXPECT_EQ(app.GetFPS(), 30u);
+    EXPECT_TRUE(app.IsFullscreen());  // --fullscreen wins over --window
+    // --fps reaches the application after OnInit.
+    std::vector<std::string> want = {"construct", "OnInit 160x120", "OnSetFPS 30", "Options 2500"};
+    EXPECT_EQ(g_log, want);
+}
+
+TEST_F(ShellRun, EndsWhenRenderReturnsTrueWithStartOnceAndShutdownInOrder) {
+    Args args({});
+    g_stopAtFrame = 2;
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    EXPECT_EQ(app.Run(), 0);
+    std::vector<std::string> want = {"construct", "OnInit 320x240", "OnSetFPS 0", "Options -",
+                                     "OnStart", "Render stop", "System 1", "OnDeinit", "destroy"};
+    EXPECT_EQ(g_log, want);
+    EXPECT_EQ(g_renders, 3);
+    EXPECT_EQ(app.GetApp(), nullptr);
+}
+
+TEST_F(ShellRun, AnApplicationStoppingOnItsFirstFrameStillStartsOnce) {
+    Args args({});
+    g_stopAtFrame = 0;
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    EXPECT_EQ(app.Run(), 0);
+    std::vector<std::string> want = {"construct", "OnInit 320x240", "OnSetFPS 0", "Options -",
+                                     "OnStart", "Render stop", "System 1", "OnDeinit", "destroy"};
+    EXPECT_EQ(g_log, want);
+}
+
+TEST_F(ShellRun, EscapeFromTheDisplayEndsTheLoopWithoutAnotherFrame) {
+    Args args({"--frames", "2000"});
+    g_escapeAtFrame = 3;
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    EXPECT_EQ(app.Run(), 0);
+    ASSERT_GE(g_log.size(), 3u);
+    // Escape sends no input message, and the quit sequence follows at once.
+    for (const std::string& line : g_log) EXPECT_EQ(line.find("Input"), std::string::npos) << line;
+    std::vector<std::string> tail(g_log.end() - 3, g_log.end());
+    std::vector<std::string> want = {"System 1", "OnDeinit", "destroy"};
+    EXPECT_EQ(tail, want);
+    EXPECT_LT(g_renders, 2000);
+    EXPECT_GE(g_renders, 4);
+}
+
+TEST_F(ShellRun, KeysBecomeInputMessagesAndUserEventsSystemMessages) {
+    Args args({});
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    ASSERT_TRUE(app.Initialize()) << SDL_GetError();
+    SDL_Event e;
+    memset(&e, 0, sizeof e);
+    e.type = SDL_KEYDOWN;
+    e.key.keysym.sym = SDLK_LEFT;
+    e.key.keysym.unicode = 0;
+    app.HandleEvent(&e);
+    e.key.keysym.sym = SDLK_SPACE;
+    e.key.keysym.unicode = ' ';
+    app.HandleEvent(&e);
+    e.key.keysym.sym = SDLK_F1;  // no Unicode translation
+    e.key.keysym.unicode = 0;
+    app.HandleEvent(&e);
+    e.type = SDL_KEYUP;
+    app.HandleEvent(&e);
+    memset(&e, 0, sizeof e);
+    e.type = SDL_USEREVENT;
+    e.user.code = App::SystemTimerExpired;
+    e.user.data2 = app.GetApp();
+    app.HandleEvent(&e);
+    std::vector<std::string> tail(g_log.begin() + 4, g_log.end());
+    std::vector<std::string> want = {"Input 3 0", "Input 5 32", "Input 5 0", "System 2"};
+    EXPECT_EQ(tail, want);
+}
+
+TEST_F(ShellRun, FrameLimitAndCaptureWriteNumberedPictures) {
+    testsupport::TempDir dir;
+    Args args({"--frames", "3", "--capture", dir.Path()});
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    EXPECT_EQ(app.Run(), 0);
+    EXPECT_EQ(g_renders, 3);
+    EXPECT_EQ(g_log[3], "Options - offline");
+    for (int i = 0; i < 3; ++i) {
+        std::string png = testsupport::ReadFile(dir.File("frame-00000" + std::to_string(i) + ".png"));
+        ASSERT_GT(png.size(), 8u) << i;
+        EXPECT_EQ(png.substr(1, 3), "PNG");
+    }
+    EXPECT_FALSE(testsupport::FileExists(dir.File("frame-000003.png")));
+}
+
+TEST_F(ShellRun, AnApplicationThatFailsToInitializeIsDeletedAndReported) {
+    Args args({});
+    LogApp::initResult = false;
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    testsupport::CaptureFd err(2);
+    EXPECT_FALSE(app.Initialize());
+    std::string text = err.Stop();
+    EXPECT_NE(text.find("Can't initialize application\n"), std::string::npos);
+    std::vector<std::string> want = {"construct", "OnInit 320x240", "OnDeinit", "destroy"};
+    EXPECT_EQ(g_log, want);
+    EXPECT_EQ(app.GetApp(), nullptr);
+}
+
+TEST(ShellFailure, NoDisplayEndsWithStatusOneAndAMessage) {
+    const char* display = getenv("DISPLAY");
+    std::string saved = display ? display : "";
+    unsetenv("DISPLAY");
+    testsupport::CommandResult r = testsupport::Run({testsupport::BinaryPath("vomra")});
+    if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("App init failed: "), std::string::npos) << r.err;
+}
