@@ -54,6 +54,9 @@ bool SDLApp::ParseUnsigned(const char* name, unsigned int* out) const {
 }
 
 bool SDLApp::Initialize() {
+    // EGL needs an X11 window; without a display SDL would otherwise fall back
+    // to a text-mode driver and draw into the terminal before failing.
+    setenv("SDL_VIDEODRIVER", "x11", 0);
     if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) < 0) {
         SDL_Quit();
         // Nothing below may use a video subsystem that never started.

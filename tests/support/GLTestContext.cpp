@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "app/App.h"
 #include "app/SDLApp.h"
@@ -45,10 +46,20 @@ GLES2Engine* OpenGLContext() {
         setenv("SDL_VIDEODRIVER", "x11", 0);
         // Kept for the whole process: resources made by tests refer to its engine.
         SDLApp* app = new SDLApp(2, argv, CreateGLTestApp, info);
-        if (app->Initialize())
-            shell = app;
-        else
-            fprintf(stderr, "GL test context unavailable (no X display or no ES2 driver)\n");
+        // A display that xvfb-run has only just started (or is still tearing
+        // down from a previous run) can refuse the first connection.
+        for (int attempt = 0; attempt < 10 && !shell; ++attempt) {
+            if (app->Initialize()) {
+                shell = app;
+                break;
+            }
+            std::string error = SDL_GetError();
+            SDL_Quit();
+            if (attempt == 9)
+                fprintf(stderr, "GL test context unavailable: %s\n", error.c_str());
+            else
+                SDL_Delay(300);
+        }
     }
     return shell ? shell->GetEngine() : nullptr;
 }
