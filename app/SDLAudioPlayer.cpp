@@ -115,6 +115,10 @@ void SDLAudioPlayer::CleanUp() {
         Mix_CloseAudio();
         audioOpen = false;
     }
-    Mix_HookMusicFinished(nullptr);
-    if (player_this == this) player_this = nullptr;
+    // The hook belongs to the player that loaded last; another player's
+    // clean-up must not silence it.
+    if (player_this == this) {
+        Mix_HookMusicFinished(nullptr);
+        player_this = nullptr;
+    }
 }

@@ -1,14 +1,13 @@
-// Meshes: batches cut from strip lengths (indexed and not), bounds against the
-// index arrays, array ownership and attribute array layout.
+// Meshes: draw batches cut from strip lengths, indexed and not, and clamped
+// to the index arrays they draw from.
 #include "engine/AttributeArray.h"
 #include "engine/Mesh.h"
 #include "engine/VertexBatch.h"
-#include "math/Mat3.h"
-#include "math/Mat4.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -16,60 +15,35 @@
 
 namespace {
 
-// An array of unsigned values stored at the width of numericType.
-void Fill(AttributeArray* a, const std::vector<uint32_t>& values) {
-    a->count = unsigned(values.size()) / a->components;
-    a->data = new unsigned char[a->SizeBytes()];
-    unsigned int size = numericTypeSizeBytes[a->numericType];
-    for (size_t i = 0; i < values.size(); ++i) {
-        if (size == 1) a->data[i] = uint8_t(values[i]);
-        if (size == 2) {
-            uint16_t v = uint16_t(values[i]);
-            memcpy(a->data + 2 * i, &v, 2);
-        }
-        if (size == 4) memcpy(a->data + 4 * i, &values[i], 4);
-    }
-}
+using AA = AttributeArray;
 
-AttributeArray* Lengths(NumericType type, const std::vector<uint32_t>& lengths) {
-    AttributeArray* a = new AttributeArray(AttributeArray::at_StripLengths, type, 1, false);
-    Fill(a, lengths);
+struct Spec {
+    AA::Type type;
+    NumericType numericType;
+    std::vector<uint32_t> values;
+    bool noData = false;  // the count of the values, but no data behind it
+};
+
+Spec Indices(AA::Type type, unsigned int n) { return {type, NT_Short, std::vector<uint32_t>(n)}; }
+
+// The values stored at the width of the numeric type (the host is little-endian).
+AA Build(const Spec& s) {
+    AA a(s.type, s.numericType, 1, false);
+    a.count = unsigned(s.values.size());
+    if (s.noData) return a;
+    a.data = new unsigned char[a.SizeBytes()];
+    for (size_t i = 0; i < s.values.size(); ++i)
+        memcpy(a.data + i * a.stride, &s.values[i], a.stride);
     return a;
 }
 
-// An index array of n 16-bit indices 0..n-1.
-void Indices(AttributeArray* a, AttributeArray::Type type, unsigned int n) {
-    *a = AttributeArray(type, NT_Short, 1, false);
-    std::vector<uint32_t> v(n);
-    for (unsigned int i = 0; i < n; ++i) v[i] = i;
-    Fill(a, v);
-}
+using Batch = std::array<unsigned int, 5>;  // primitive, indexed, array, first, count
 
-struct B {
-    unsigned int primitive;
-    bool indexed;
-    unsigned int array;  // triangle array, or first vertex when not indexed
-    unsigned int first;
-    unsigned int count;
-    bool operator==(const B& o) const {
-        return primitive == o.primitive && indexed == o.indexed && array == o.array &&
-               first == o.first && count == o.count;
-    }
-};
-
-std::ostream& operator<<(std::ostream& os, const B& b) {
-    return os << "{prim " << b.primitive << (b.indexed ? " indexed array " : " vertices ")
-              << b.array << " first " << b.first << " count " << b.count << "}";
-}
-
-std::vector<B> Batches(Mesh* mesh) {
-    std::vector<B> out;
-    for (VertexBatch* v : *mesh->GetBatches()) {
-        if (v->indexed)
-            out.push_back({v->primitive, true, v->triangleArray, v->firstIndex, v->count});
-        else
-            out.push_back({v->primitive, false, 0, v->firstVertex, v->count});
-    }
+std::vector<Batch> Batches(Mesh& mesh) {
+    std::vector<Batch> out;
+    for (VertexBatch* v : *mesh.GetBatches())
+        out.push_back({v->primitive, v->indexed, v->indexed ? v->triangleArray : 0,
+                       v->indexed ? v->firstIndex : v->firstVertex, v->count});
     return out;
 }
 
@@ -81,232 +55,59 @@ std::string Clamped(unsigned int indices, unsigned int array) {
 
 }  // namespace
 
-TEST(MeshBatches, WithoutTriangleArraysOneBatchDrawsTheVertexCount) {
-    Mesh mesh;
-    mesh.vertexCount = 4;
-    mesh.primitive = 1;
-    mesh.firstVertex = 8;  // only strip-length arrays start there
-    mesh.UpdateBatches();
-    EXPECT_EQ(Batches(&mesh), (std::vector<B>{{1, false, 0, 0, 4}}));
-}
-
-TEST(MeshBatches, SixteenBitLengthsCutAStripIndexArray) {
-    Mesh mesh;
-    AttributeArray* arrays = new AttributeArray[1];
-    Indices(&arrays[0], AttributeArray::at_TrianleStrip, 7);
-    mesh.SetTriangleArrays(arrays, 1);
-    mesh.stripLengths = Lengths(NT_Short, {4, 3});
-    mesh.UpdateBatches();
-    EXPECT_EQ(Batches(&mesh), (std::vector<B>{{1, true, 0, 0, 4}, {1, true, 0, 4, 3}}));
-}
-
-TEST(MeshBatches, EveryIndexedArrayIsCutByTheSameLengths) {
-    Mesh mesh;
-    AttributeArray* arrays = new AttributeArray[2];
-    Indices(&arrays[0], AttributeArray::at_Triangle, 6);
-    Indices(&arrays[1], AttributeArray::at_TrianleStrip, 6);
-    mesh.SetTriangleArrays(arrays, 2);
-    mesh.stripLengths = Lengths(NT_Int, {6});
-    mesh.UpdateBatches();
-    EXPECT_EQ(Batches(&mesh), (std::vector<B>{{0, true, 0, 0, 6}, {1, true, 1, 0, 6}}));
-}
-
-TEST(MeshBatches, StripLengthArraysDrawFromTheMeshsFirstVertex) {
-    Mesh mesh;
-    AttributeArray* arrays = new AttributeArray[1];
-    arrays[0] = AttributeArray(AttributeArray::at_StripLengths, NT_Int, 1, false);
-    Fill(&arrays[0], {4, 4});
-    mesh.SetTriangleArrays(arrays, 1);
-    mesh.firstVertex = 8;
-    mesh.UpdateBatches();
-    EXPECT_EQ(Batches(&mesh), (std::vector<B>{{1, false, 0, 8, 4}, {1, false, 0, 12, 4}}));
-}
-
-TEST(MeshBatches, BatchesFollowArrayOrderThenLengthOrder) {
-    Mesh mesh;
-    AttributeArray* arrays = new AttributeArray[4];
-    arrays[0] = AttributeArray(AttributeArray::at_StripLengths, NT_Int, 1, false);
-    Fill(&arrays[0], {3});
-    Indices(&arrays[1], AttributeArray::at_Triangle, 6);
-    arrays[2] = AttributeArray(AttributeArray::at_Location, NT_Float, 3, false);  // no batches
-    Indices(&arrays[3], AttributeArray::at_TrianleStrip, 6);
-    mesh.SetTriangleArrays(arrays, 4);
-    mesh.stripLengths = Lengths(NT_Byte, {3, 3});
-    mesh.UpdateBatches();
-    EXPECT_EQ(Batches(&mesh),
-              (std::vector<B>{{1, false, 0, 0, 3},
-                              {0, true, 1, 0, 3},
-                              {0, true, 1, 3, 3},
-                              {1, true, 3, 0, 3},
-                              {1, true, 3, 3, 3}}));
-}
-
-TEST(MeshBatches, RebuildingLeavesExactlyOneSet) {
-    Mesh mesh;
-    AttributeArray* arrays = new AttributeArray[1];
-    Indices(&arrays[0], AttributeArray::at_TrianleStrip, 7);
-    mesh.SetTriangleArrays(arrays, 1);
-    mesh.stripLengths = Lengths(NT_Short, {4, 3});
-    mesh.UpdateBatches();
-    mesh.UpdateBatches();
-    EXPECT_EQ(mesh.GetBatches()->Size(), 2u);
-}
-
-TEST(MeshBatches, MissingEmptyOrUnreadableLengthsGiveNoIndexedBatches) {
-    Mesh mesh;
-    AttributeArray* arrays = new AttributeArray[1];
-    Indices(&arrays[0], AttributeArray::at_Triangle, 6);
-    mesh.SetTriangleArrays(arrays, 1);
-    mesh.UpdateBatches();
-    EXPECT_EQ(mesh.GetBatches()->Size(), 0u);
-    mesh.stripLengths = Lengths(NT_Short, {});
-    mesh.UpdateBatches();
-    EXPECT_EQ(mesh.GetBatches()->Size(), 0u);
-    delete mesh.stripLengths;
-    mesh.stripLengths = Lengths(NT_Int, {3});
-    mesh.stripLengths->numericType = NT_Float;  // not an integer width
-    mesh.UpdateBatches();
-    EXPECT_EQ(mesh.GetBatches()->Size(), 0u);
-}
-
-TEST(MeshBatchesBadInput, LengthsPastTheIndexArrayAreClampedThenDropped) {
-    Mesh mesh;
-    AttributeArray* arrays = new AttributeArray[1];
-    Indices(&arrays[0], AttributeArray::at_TrianleStrip, 10);
-    mesh.SetTriangleArrays(arrays, 1);
-    mesh.stripLengths = Lengths(NT_Short, {4, 4, 4, 4});
-    testsupport::CaptureFd out(1);
-    mesh.UpdateBatches();
-    EXPECT_EQ(out.Stop(), Clamped(10, 0));
-    EXPECT_EQ(Batches(&mesh),
-              (std::vector<B>{{1, true, 0, 0, 4}, {1, true, 0, 4, 4}, {1, true, 0, 8, 2}}));
-}
-
-TEST(MeshBatchesBadInput, HugeLengthsDoNotWrapAround) {
-    Mesh mesh;
-    AttributeArray* arrays = new AttributeArray[1];
-    Indices(&arrays[0], AttributeArray::at_Triangle, 10);
-    mesh.SetTriangleArrays(arrays, 1);
-    mesh.stripLengths = Lengths(NT_Int, {0xFFFFFFFFu, 0xFFFFFFFFu, 2});
-    testsupport::CaptureFd out(1);
-    mesh.UpdateBatches();
-    EXPECT_EQ(out.Stop(), Clamped(10, 0));
-    EXPECT_EQ(Batches(&mesh), (std::vector<B>{{0, true, 0, 0, 10}}));
-}
-
-TEST(MeshBatchesBadInput, EachArrayIsClampedToItsOwnSize) {
-    Mesh mesh;
-    AttributeArray* arrays = new AttributeArray[3];
-    Indices(&arrays[0], AttributeArray::at_Triangle, 9);
-    arrays[1] = AttributeArray(AttributeArray::at_TrianleStrip, NT_Short, 1, false);
-    arrays[1].count = 50;  // a count without data has nothing to draw from
-    Indices(&arrays[2], AttributeArray::at_TrianleStrip, 4);
-    mesh.SetTriangleArrays(arrays, 3);
-    mesh.stripLengths = Lengths(NT_Byte, {3, 3, 3});
-    testsupport::CaptureFd out(1);
-    mesh.UpdateBatches();
-    EXPECT_EQ(out.Stop(), Clamped(0, 1) + Clamped(4, 2));
-    EXPECT_EQ(Batches(&mesh),
-              (std::vector<B>{{0, true, 0, 0, 3},
-                              {0, true, 0, 3, 3},
-                              {0, true, 0, 6, 3},
-                              {1, true, 2, 0, 3},
-                              {1, true, 2, 3, 1}}));
-}
-
-TEST(MeshBatchesBadInput, NoBatchEverReachesPastItsIndexArray) {
-    const std::vector<std::vector<uint32_t>> lists = {
-        {0}, {1, 0, 1}, {5, 5, 5}, {11}, {3, 0xFFFF, 3}, {10, 0, 0}, {2, 2, 2, 2, 2, 2}};
-    for (unsigned int indices : {0u, 1u, 7u, 10u}) {
-        for (const auto& lengths : lists) {
-            Mesh mesh;
-            AttributeArray* arrays = new AttributeArray[1];
-            Indices(&arrays[0], AttributeArray::at_TrianleStrip, indices);
-            mesh.SetTriangleArrays(arrays, 1);
-            mesh.stripLengths = Lengths(NT_Short, lengths);
-            testsupport::CaptureFd out(1);
-            mesh.UpdateBatches();
-            out.Stop();
-            uint64_t drawn = 0;
-            for (VertexBatch* b : *mesh.GetBatches()) {
-                EXPECT_LE(uint64_t(b->firstIndex) + b->count, indices);
-                drawn += b->count;
-            }
-            uint64_t wanted = 0;
-            for (uint32_t l : lengths) wanted += l;
-            EXPECT_EQ(drawn, std::min<uint64_t>(wanted, indices));
-        }
+TEST(MeshBatches, CutFromStripLengthsAndClampedToTheirArrays) {
+    const AA::Type kTri = AA::at_Triangle, kStrip = AA::at_TrianleStrip;
+    const AA::Type kLengths = AA::at_StripLengths;
+    const Spec kNoLengths = {kLengths, NT_Int, {4}, true};
+    struct {
+        const char* what;
+        std::vector<Spec> arrays;
+        Spec lengths;
+        std::vector<Batch> batches;
+        std::string message;
+    } rows[] = {
+        {"no triangle arrays: the vertex count", {}, kNoLengths, {{1, 0, 0, 0, 4}}, ""},
+        {"16-bit lengths {4, 3}", {Indices(kStrip, 7)}, {kLengths, NT_Short, {4, 3}},
+         {{1, 1, 0, 0, 4}, {1, 1, 0, 4, 3}}, ""},
+        {"two arrays cut by {6}", {Indices(kTri, 6), Indices(kStrip, 6)}, {kLengths, NT_Int, {6}},
+         {{0, 1, 0, 0, 6}, {1, 1, 1, 0, 6}}, ""},
+        {"at_StripLengths {4, 4} from vertex 8", {{kLengths, NT_Int, {4, 4}}}, kNoLengths,
+         {{1, 0, 0, 8, 4}, {1, 0, 0, 12, 4}}, ""},
+        {"8-bit at_StripLengths read at their width", {{kLengths, NT_Byte, {3, 5}}}, kNoLengths,
+         {{1, 0, 0, 8, 3}, {1, 0, 0, 11, 5}}, ""},
+        {"array order, then length order",
+         {{kLengths, NT_Int, {3}}, Indices(kTri, 6), {AA::at_Location, NT_Float, {}},
+          Indices(kStrip, 6)},
+         {kLengths, NT_Byte, {3, 3}},
+         {{1, 0, 0, 8, 3}, {0, 1, 1, 0, 3}, {0, 1, 1, 3, 3}, {1, 1, 3, 0, 3}, {1, 1, 3, 3, 3}}, ""},
+        {"lengths without data", {Indices(kTri, 6)}, kNoLengths, {}, ""},
+        {"empty lengths", {Indices(kTri, 6)}, {kLengths, NT_Short, {}}, {}, ""},
+        {"float lengths", {Indices(kTri, 6)}, {kLengths, NT_Float, {3}}, {}, ""},
+        {"lengths past the indices", {Indices(kStrip, 10)}, {kLengths, NT_Short, {4, 4, 4, 4}},
+         {{1, 1, 0, 0, 4}, {1, 1, 0, 4, 4}, {1, 1, 0, 8, 2}}, Clamped(10, 0)},
+        {"huge lengths do not wrap around", {Indices(kTri, 10)},
+         {kLengths, NT_Int, {0xFFFFFFFFu, 0xFFFFFFFFu, 2}}, {{0, 1, 0, 0, 10}}, Clamped(10, 0)},
+        {"each array clamped to its own size",
+         {Indices(kTri, 9), {kStrip, NT_Short, std::vector<uint32_t>(50), true},
+          Indices(kStrip, 4)},
+         {kLengths, NT_Byte, {3, 3, 3}},
+         {{0, 1, 0, 0, 3}, {0, 1, 0, 3, 3}, {0, 1, 0, 6, 3}, {1, 1, 2, 0, 3}, {1, 1, 2, 3, 1}},
+         Clamped(0, 1) + Clamped(4, 2)},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        Mesh mesh;
+        AA* arrays = r.arrays.empty() ? nullptr : new AA[r.arrays.size()];
+        for (size_t i = 0; i < r.arrays.size(); ++i) arrays[i] = Build(r.arrays[i]);
+        mesh.SetTriangleArrays(arrays, unsigned(r.arrays.size()));
+        mesh.stripLengths = new AA(Build(r.lengths));
+        mesh.vertexCount = 4;
+        mesh.primitive = 1;
+        mesh.firstVertex = 8;  // only at_StripLengths arrays start there
+        testsupport::CaptureFd out(1);
+        mesh.UpdateBatches();
+        mesh.UpdateBatches();  // a rebuild replaces the batches
+        EXPECT_EQ(out.Stop(), r.message + r.message);
+        EXPECT_EQ(Batches(mesh), r.batches);
     }
-}
-
-TEST(MeshBatchesBadInput, NarrowStripLengthArraysAreReadAtTheirWidth) {
-    // 8-bit elements: reading 32 bits each would run past the two bytes.
-    Mesh mesh;
-    AttributeArray* arrays = new AttributeArray[1];
-    arrays[0] = AttributeArray(AttributeArray::at_StripLengths, NT_Byte, 1, false);
-    Fill(&arrays[0], {3, 5});
-    mesh.SetTriangleArrays(arrays, 1);
-    mesh.UpdateBatches();
-    EXPECT_EQ(Batches(&mesh), (std::vector<B>{{1, false, 0, 0, 3}, {1, false, 0, 3, 5}}));
-}
-
-TEST(MeshArrays, HandingBackTheSameBlockKeepsIt) {
-    Mesh mesh;
-    AttributeArray* arrays = new AttributeArray[2];
-    arrays[1] = AttributeArray(AttributeArray::at_Normal, NT_Float, 3, false);
-    Fill(&arrays[1], {1, 2, 3});
-    mesh.SetVertexArrays(arrays, 2);
-    mesh.SetVertexArrays(arrays, 2);
-    ASSERT_EQ(mesh.GetNumVertexArrays(), 2u);
-    EXPECT_EQ(mesh.GetVertexArray(1)->type, AttributeArray::at_Normal);
-    EXPECT_EQ(mesh.GetVertexArray(1)->data[4], 2);
-    // A replacement takes over; the earlier block is released by the mesh.
-    AttributeArray* other = new AttributeArray[1];
-    mesh.SetVertexArrays(other, 1);
-    EXPECT_EQ(mesh.GetNumVertexArrays(), 1u);
-    EXPECT_EQ(mesh.GetVertexArray(0), &other[0]);
-    mesh.SetTriangleArrays(nullptr, 3);
-    EXPECT_EQ(mesh.GetNumTriangleArrays(), 0u);
-}
-
-TEST(MeshArrays, ClearBatchesDeletesSkinnedBatchesAndKeepsTheList) {
-    Vector<VertexBatch*> list;
-    for (int i = 0; i < 12; ++i) {
-        VertexBatch* b = new VertexBatch;
-        b->boneMatrices = new Mat4[2];
-        b->boneNormalMatrices = new Mat3[2];
-        b->bones.Add(nullptr);
-        list.Add(b);
-    }
-    unsigned int capacity = list.Capacity();
-    Mesh::ClearBatches(&list);
-    EXPECT_EQ(list.Size(), 0u);
-    EXPECT_EQ(list.Capacity(), capacity);
-}
-
-TEST(AttributeArrayLayout, StrideFollowsComponentsAndType) {
-    EXPECT_EQ(AttributeArray(AttributeArray::at_Color, NT_Byte, 4, false).stride, 4u);
-    EXPECT_EQ(AttributeArray().stride, 12u);
-    EXPECT_EQ(AttributeArray(AttributeArray::at_TexCoord, NT_Double, 3, false).stride, 24u);
-    EXPECT_EQ(AttributeArray(AttributeArray::at_TexCoord, NT_Half, 2, true).stride, 4u);
-    EXPECT_EQ(AttributeArray(AttributeArray::at_TexCoord, NumericType(9), 2, true).stride, 0u);
-    EXPECT_STREQ(AttributeArray::names[AttributeArray::at_TrianleStrip], "at_TrianleStrip");
-    EXPECT_EQ(AttributeArray::names[AttributeArray::at_StripLengths], nullptr);
-    EXPECT_EQ(AttributeArray::names[AttributeArray::at_BoneWeight], nullptr);
-}
-
-TEST(AttributeArrayLayout, MovingHandsOverTheData) {
-    AttributeArray a(AttributeArray::at_Location, NT_Float, 3, true);
-    Fill(&a, {1, 2, 3, 4, 5, 6});
-    unsigned char* data = a.data;
-    AttributeArray b(std::move(a));
-    EXPECT_EQ(a.data, nullptr);
-    EXPECT_EQ(a.count, 0u);
-    EXPECT_EQ(b.data, data);
-    EXPECT_EQ(b.count, 2u);
-    EXPECT_TRUE(b.dynamic);
-    AttributeArray c;
-    c = std::move(b);
-    EXPECT_EQ(c.data, data);
-    EXPECT_EQ(b.data, nullptr);
 }

@@ -1,4 +1,4 @@
-// The generic frame driver: which passes are drawn, in which order the
+// The generic frame driver: which passes are drawn, and the order in which the
 // target, camera matrices, clears and queued states reach the backend.
 #include <gtest/gtest.h>
 
@@ -12,14 +12,9 @@
 #include "engine/SceneManager.h"
 #include "engine/SceneNode.h"
 #include "engine/Technique.h"
-#include "engine/Texture2D.h"
 #include "engine/Uniform.h"
 #include "render/BlendState.h"
-#include "render/GenericState.h"
-#include "render/MaterialState.h"
 #include "render/ProgramState.h"
-#include "render/TextureSamplerState.h"
-#include "render/TextureState.h"
 #include "render/UniformState.h"
 #include "support/RecordingRenderer.h"
 #include "support/SceneTestUtil.h"
@@ -29,173 +24,82 @@ using namespace testsupport;
 
 namespace {
 
-const double kPi = 3.14159265358979323846;
-
-class RendererTest : public ::testing::Test {
+class RendererRender : public ::testing::Test {
 protected:
-    RendererTest() : a(&nodeA), b(&nodeB), c(&nodeC) {
-        nodeA.Attach(&mesh);
-        nodeB.Attach(&mesh);
-        nodeC.Attach(&mesh);
-        rec.SetName(&nodeA, "A");
-        rec.SetName(&nodeB, "B");
-        rec.SetName(&nodeC, "C");
-        rec.SetName(&a, "PassA");
-        rec.SetName(&b, "PassB");
-        rec.SetName(&c, "PassC");
-        rec.SetName(&fb, "fb");
-        technique.passes.Add(&a);
-        technique.passes.Add(&b);
-        technique.passes.Add(&c);
+    RendererRender() {
+        technique.passes.Add(nullptr);  // skipped by update and render alike
+        for (int i = 0; i < 3; ++i) {
+            nodes[i].Attach(&mesh);
+            passes[i].scene = &nodes[i];
+            rec.SetName(&nodes[i], std::string(1, char('A' + i)));
+            rec.SetName(&passes[i], std::string("Pass") + char('A' + i));
+            technique.passes.Add(&passes[i]);
+        }
     }
 
     RecordingRenderer rec;
     SceneManager manager;
     Mesh mesh;
-    FrameBuffer fb;
-    SceneNode nodeA, nodeB, nodeC;
-    Pass a, b, c;
+    SceneNode nodes[3];
+    Pass passes[3];
     Technique technique;
 };
 
-using RendererRender = RendererTest;
-using RendererRenderPass = RendererTest;
-
 }  // namespace
 
-TEST_F(RendererRender, DrawsEveryEnabledPassInOrder) {
-    manager.Update(&technique, 1);
-    rec.BindTechnique(&technique);
-    rec.Render();
-    EXPECT_EQ("SetRenderTarget(null), Projection, Clear(PassA), Geometry(A), "
-              "SetRenderTarget(null), Projection, Clear(PassB), Geometry(B), "
-              "SetRenderTarget(null), Projection, Clear(PassC), Geometry(C)",
-              rec.Joined());
-}
-
 TEST_F(RendererRender, PassDisabledByItsAnimationIsSkipped) {
-    auto off = MakeAnimation(1, Animation::IM_STEP, Animation::RM_CONSTANT, 10,
-                             {{0, {1}}, {5, {0}}});
-    b.BindProperty(Actor::P_Enable, off.get());
-    rec.BindTechnique(&technique);
-    manager.Update(&technique, 2);
-    rec.Render();
-    EXPECT_EQ(12u, rec.log.size());
-    rec.ClearLog();
-    manager.Update(&technique, 7);
-    EXPECT_FALSE(b.enabled);
-    rec.Render();
-    EXPECT_EQ("SetRenderTarget(null), Projection, Clear(PassA), Geometry(A), "
-              "SetRenderTarget(null), Projection, Clear(PassC), Geometry(C)",
-              rec.Joined());
-}
-
-TEST_F(RendererRender, WithoutATechniqueNothingIsDrawn) {
     CaptureFd out(1);
     rec.Render();
     EXPECT_EQ("Renderer::Render(): no technique bound\n", out.Stop());
     EXPECT_TRUE(rec.log.empty());
-}
-
-TEST_F(RendererRender, BindingAnotherTechniqueReplacesTheFirst) {
-    Technique other;
-    other.passes.Add(nullptr);
-    other.passes.Add(&c);
-    manager.Update(&technique, 1);
+    auto off = MakeAnimation(1, Animation::IM_STEP, Animation::RM_CONSTANT, 10,
+                             {{0, {1}}, {5, {0}}});
+    passes[1].BindProperty(Actor::P_Enable, off.get());
     rec.BindTechnique(&technique);
-    rec.BindTechnique(&other);
-    EXPECT_EQ(&other, rec.technique);
+    manager.Update(&technique, 7);
     rec.Render();
-    EXPECT_EQ("SetRenderTarget(null), Projection, Clear(PassC), Geometry(C)", rec.Joined());
+    EXPECT_EQ("SetRenderTarget(null), Projection, Clear(PassA), Geometry(A), "
+              "SetRenderTarget(null), Projection, Clear(PassC), Geometry(C)",
+              rec.Joined());
 }
 
-TEST_F(RendererRenderPass, TargetCameraClearThenQueueInOrder) {
-    Texture2D texture;
+TEST_F(RendererRender, TargetCameraClearThenTheQueueInOrder) {
+    const double kPi = 3.14159265358979323846;
+    FrameBuffer fb;
     BlendState blend;
-    GenericState blending(0, true);
     ProgramState program;
-    MaterialState material;
-    TextureState textureState(&texture, 2);
-    TextureSamplerState samplerState(&texture, 2);
     Uniform uniform("amount");
     UniformState uniformState(&uniform);
-    rec.SetName(&blend, "Bl");
-    rec.SetName(&blending, "On");
-    rec.SetName(&program, "Pr");
-    rec.SetName(&material, "Ma");
-    rec.SetName(&textureState, "Tx");
-    rec.SetName(&samplerState, "Sa");
-    rec.SetName(&uniformState, "Un");
-    Camera camera;
-    SceneNode cameraNode(Vec3(0, 0, 4), Quat(), nullptr, nullptr, &camera);
-    a.frameBuffer = &fb;
-    a.cameraNode = &cameraNode;
-    a.states.Add(&program);
-    a.states.Add(&uniformState);
-    nodeA.Attach(&blend);
-    nodeA.Attach(&blending);
-    nodeA.Attach(&material);
-    nodeA.Attach(&textureState);
-    nodeA.Attach(&samplerState);
-    manager.Update(&a, 1);
-    rec.RenderPass(&a);
+    Camera camera(60, 2, 1, 50);
+    SceneNode withCamera(Vec3(), Quat(), nullptr, nullptr, &camera);
+    // Moved and turned, without a camera: an identity projection, yet a view.
+    SceneNode bare(Vec3(1, 2, 3), Quat(0, float(std::sin(kPi / 6)), 0, float(std::cos(kPi / 6))));
+    bare.UpdateWorldTransform();
+    bare.transform.translation = Vec3(4, 5, 6);
+    bare.UpdateWorldTransform();
+    const void* objects[] = {&fb, &blend, &program, &uniformState};
+    const char* names[] = {"fb", "Bl", "Pr", "Un"};
+    for (int i = 0; i < 4; ++i) rec.SetName(objects[i], names[i]);
+    passes[0].frameBuffer = &fb;
+    passes[0].cameraNode = &withCamera;
+    passes[0].states.Add(&uniformState);
+    passes[0].states.Add(&program);
+    nodes[0].Attach(&blend);
+    passes[1].cameraNode = &bare;
+    manager.Update(&technique, 1);
+    rec.BindTechnique(&technique);
+    rec.Render();
     EXPECT_EQ("SetRenderTarget(fb), Projection, View, PrevView, Clear(PassA), Program(Pr), "
-              "Blend(Bl), Generic(On), Material(Ma), Texture(Tx), TextureSampler(Sa), "
-              "Uniform(Un), Geometry(A)",
+              "Blend(Bl), Uniform(Un), Geometry(A), "
+              "SetRenderTarget(null), Projection, View, PrevView, Clear(PassB), Geometry(B), "
+              "SetRenderTarget(null), Projection, Clear(PassC), Geometry(C)",
               rec.Joined());
-    ASSERT_EQ(1u, rec.projections.size());
-    EXPECT_EQ(camera.projection, rec.projections[0]);
-}
-
-TEST_F(RendererRenderPass, ViewIsTheInverseOfTheCameraNodesWorld) {
-    Camera camera;
-    SceneNode cameraNode(Vec3(1, 2, 3), Quat(0, float(std::sin(kPi / 6)), 0,
-                                              float(std::cos(kPi / 6))),
-                         nullptr, nullptr, &camera);
-    cameraNode.UpdateWorldTransform();
-    cameraNode.transform.translation = Vec3(4, 5, 6);
-    cameraNode.UpdateWorldTransform();
-    a.cameraNode = &cameraNode;
-    rec.RenderPass(&a);
-    RefMat4 rotation = RefRotate(kPi / 3, 0, 1, 0);
-    RefMat4 view = RefInverseAffine(RefMul(RefTranslate(4, 5, 6), rotation));
-    RefMat4 prevView = RefInverseAffine(RefMul(RefTranslate(1, 2, 3), rotation));
-    ASSERT_EQ(1u, rec.views.size());
-    ASSERT_EQ(1u, rec.prevViews.size());
-    EXPECT_LT(MaxDiff(rec.views[0], view), 1e-5);
-    EXPECT_LT(MaxDiff(rec.prevViews[0], prevView), 1e-5);
-}
-
-TEST_F(RendererRenderPass, CameraNodeWithoutCameraGivesIdentityProjectionButAView) {
-    SceneNode cameraNode(Vec3(0, 0, 5));
-    cameraNode.UpdateWorldTransform();
-    a.cameraNode = &cameraNode;
-    rec.RenderPass(&a);
-    EXPECT_EQ("SetRenderTarget(null), Projection, View, PrevView, Clear(PassA)", rec.Joined());
-    ASSERT_EQ(1u, rec.projections.size());
-    EXPECT_EQ(Mat4::IDENTITY, rec.projections[0]);
-    ASSERT_EQ(1u, rec.views.size());
-    EXPECT_LT(MaxDiff(rec.views[0], RefTranslate(0, 0, -5)), 1e-6);
-}
-
-TEST_F(RendererRenderPass, WithoutACameraNodeTheViewIsLeftAlone) {
-    Camera camera;
-    camera.SetParams(60, 2, 1, 50);
-    SceneNode cameraNode(Vec3(0, 0, 5), Quat(), nullptr, nullptr, &camera);
-    cameraNode.UpdateWorldTransform();
-    a.cameraNode = &cameraNode;
-    rec.RenderPass(&a);
-    rec.RenderPass(&b);
-    EXPECT_EQ("SetRenderTarget(null), Projection, View, PrevView, Clear(PassA), "
-              "SetRenderTarget(null), Projection, Clear(PassB)",
-              rec.Joined());
-    ASSERT_EQ(2u, rec.projections.size());
+    ASSERT_EQ(3u, rec.projections.size());
     EXPECT_EQ(camera.projection, rec.projections[0]);
     EXPECT_EQ(Mat4::IDENTITY, rec.projections[1]);
-    EXPECT_EQ(1u, rec.views.size());
-}
-
-TEST_F(RendererRenderPass, NullPassDoesNothing) {
-    rec.RenderPass(nullptr);
-    EXPECT_TRUE(rec.log.empty());
+    ASSERT_EQ(2u, rec.views.size());
+    // The inverse of translate(t) x rotate(a, Y) is rotate(-a, Y) x translate(-t).
+    RefMat4 turnBack = RefRotate(-kPi / 3, 0, 1, 0);
+    EXPECT_LT(MaxDiff(rec.views[1], RefMul(turnBack, RefTranslate(-4, -5, -6))), 1e-5);
+    EXPECT_LT(MaxDiff(rec.prevViews[1], RefMul(turnBack, RefTranslate(-1, -2, -3))), 1e-5);
 }

@@ -1,125 +1,58 @@
-// One-shot SDL timers: expiry reaches the application once, through the
-// event queue, and Stop and destruction keep it from arriving.
+// One-shot SDL timers: each arming reaches the application once through the
+// event queue; Stop and destruction cancel the last arming only.
 #include <SDL/SDL.h>
 #include <gtest/gtest.h>
+
+#include <vector>
 
 #include "app/SDLTimer.h"
 #include "support/SystemMessages.h"
 
 using testsupport::PumpUserEvents;
 using testsupport::RecordingApp;
-using testsupport::UserEvent;
 
 namespace {
 
 class TimerExpiry : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        std::string error;
-        ASSERT_TRUE(testsupport::InitSdlForTests(&error)) << error;
-    }
+    static void SetUpTestSuite() { ASSERT_TRUE(testsupport::InitSdlForTests()) << SDL_GetError(); }
     static void TearDownTestSuite() { SDL_Quit(); }
     void SetUp() override { testsupport::DiscardUserEvents(); }
+    RecordingApp app;
 };
 
-TEST_F(TimerExpiry, PostsOneMessageCarryingTimerAndApp) {
-    RecordingApp app;
-    SDLTimer timer(&app);
-    Uint32 armed = SDL_GetTicks();
-    timer.SetAfter(30);
-    ASSERT_NE(timer.id, nullptr);
-    std::vector<UserEvent> events = PumpUserEvents(1000, [&] { return !app.messages.empty(); });
-    Uint32 fired = SDL_GetTicks();
-    // Long enough afterwards for a periodic timer to have fired several times more.
-    std::vector<UserEvent> later = PumpUserEvents(200);
-
-    ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].code, App::SystemTimerExpired);
-    EXPECT_EQ(events[0].data1, static_cast<SystemObject*>(&timer));
-    EXPECT_EQ(events[0].data2, static_cast<App*>(&app));
-    // SDL checks its timers in 10 ms slices and may fire one slice early.
-    EXPECT_GE(fired - armed, 20u);
-    EXPECT_TRUE(later.empty());
-    ASSERT_EQ(app.messages.size(), 1u);
-    EXPECT_EQ(app.messages[0].code, App::SystemTimerExpired);
-    EXPECT_EQ(app.messages[0].object, &timer);
+// A second SetAfter must not leave the first timer firing forever, nor a
+// negative delay become a 0 ms timer, which SDL never cancels.
+TEST_F(TimerExpiry, EachArmingPostsOneMessage) {
+    const std::vector<float> rows[] = {{30}, {30, 60}, {-5}};
+    for (const std::vector<float>& delays : rows) {
+        SCOPED_TRACE(::testing::PrintToString(delays));
+        app.messages.clear();
+        SDLTimer timer(&app);
+        Uint32 armed = SDL_GetTicks();
+        for (float delay : delays) timer.SetAfter(delay);
+        PumpUserEvents(1000, [&] { return app.messages.size() >= delays.size(); });
+        // SDL checks its timers in 10 ms slices and may fire one slice early.
+        EXPECT_GE(SDL_GetTicks() - armed + 10, Uint32(delays.back() > 0 ? delays.back() : 0));
+        PumpUserEvents(200);  // room for a timer that re-arms to fire again
+        EXPECT_EQ(app.messages, (std::vector<RecordingApp::Message>(
+                                    delays.size(), {App::SystemTimerExpired, &timer})));
+    }
 }
 
-TEST_F(TimerExpiry, StopBeforeExpiryPostsNothing) {
-    RecordingApp app;
-    SDLTimer timer(&app);
-    timer.SetAfter(60);
-    timer.Stop();
-    EXPECT_TRUE(PumpUserEvents(250).empty());
-    EXPECT_TRUE(app.messages.empty());
-}
-
-TEST_F(TimerExpiry, CanBeArmedAgainAfterExpiry) {
-    RecordingApp app;
-    SDLTimer timer(&app);
-    timer.SetAfter(20);
-    PumpUserEvents(1000, [&] { return app.messages.size() == 1; });
-    ASSERT_EQ(app.Count(App::SystemTimerExpired), 1);
-    timer.SetAfter(20);
-    PumpUserEvents(1000, [&] { return app.messages.size() == 2; });
-    PumpUserEvents(150);
-    EXPECT_EQ(app.Count(App::SystemTimerExpired), 2);
-    EXPECT_EQ(app.messages.size(), 2u);
-}
-
-// The first of two SetAfter calls keeps running and still fires just once;
-// Stop only reaches the last one.
-TEST_F(TimerExpiry, TwoArmingsEachFireOnce) {
-    RecordingApp app;
-    SDLTimer timer(&app);
-    timer.SetAfter(30);
-    timer.SetAfter(60);
-    PumpUserEvents(1000, [&] { return app.messages.size() >= 2; });
-    PumpUserEvents(200);
-    EXPECT_EQ(app.Count(App::SystemTimerExpired), 2);
-    EXPECT_EQ(app.messages.size(), 2u);
-}
-
-TEST_F(TimerExpiry, StopAfterTwoArmingsCancelsOnlyTheLast) {
-    RecordingApp app;
-    SDLTimer timer(&app);
-    timer.SetAfter(30);
-    timer.SetAfter(120);
-    timer.Stop();
+TEST_F(TimerExpiry, StopAndDeletionCancelTheLastArmingOnly) {
+    SDLTimer stopped(&app), rearmed(&app);
+    SDLTimer* deleted = new SDLTimer(&app);
+    stopped.SetAfter(60);
+    stopped.Stop();
+    rearmed.SetAfter(30);
+    rearmed.SetAfter(120);
+    rearmed.Stop();
+    deleted->SetAfter(40);
+    delete deleted;
     PumpUserEvents(400);
-    EXPECT_EQ(app.Count(App::SystemTimerExpired), 1);
-    EXPECT_EQ(app.messages.size(), 1u);
-}
-
-TEST_F(TimerExpiry, DeletingAnArmedTimerPostsNothing) {
-    RecordingApp app;
-    SDLTimer* timer = new SDLTimer(&app);
-    timer->SetAfter(40);
-    delete timer;
-    EXPECT_TRUE(PumpUserEvents(200).empty());
-    EXPECT_TRUE(app.messages.empty());
-}
-
-TEST_F(TimerExpiry, TimersOfTwoAppsReachTheirOwnApp) {
-    RecordingApp first, second;
-    SDLTimer a(&first), b(&second);
-    a.SetAfter(20);
-    b.SetAfter(40);
-    PumpUserEvents(1000, [&] { return first.messages.size() + second.messages.size() >= 2; });
-    ASSERT_EQ(first.messages.size(), 1u);
-    ASSERT_EQ(second.messages.size(), 1u);
-    EXPECT_EQ(first.messages[0].object, &a);
-    EXPECT_EQ(second.messages[0].object, &b);
-}
-
-TEST_F(TimerExpiry, NegativeDelayFiresOnce) {
-    RecordingApp app;
-    SDLTimer timer(&app);
-    timer.SetAfter(-5.0f);
-    PumpUserEvents(1000, [&] { return !app.messages.empty(); });
-    PumpUserEvents(100);
-    EXPECT_EQ(app.Count(App::SystemTimerExpired), 1);
-    EXPECT_EQ(app.messages.size(), 1u);
+    EXPECT_EQ(app.messages,
+              (std::vector<RecordingApp::Message>{{App::SystemTimerExpired, &rearmed}}));
 }
 
 // Needs a process in which SDL's timer subsystem was never started.

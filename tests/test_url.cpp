@@ -9,9 +9,9 @@
 #include <string>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <vector>
 
 #include "io/DataSource.h"
-#include "io/ResourceLibrary.h"
 #include "io/ResourceLibraryWriter.h"
 #include "support/TestSupport.h"
 
@@ -20,222 +20,94 @@ using testsupport::TempDir;
 
 namespace {
 
-std::string Decode(const char* s) {
-    std::unique_ptr<char[]> d(SDLPlatform::Urldecode(s));
-    return std::string(d.get());
-}
-
-std::string Contents(DataSource* s) {
+// Resolves url and reads it whole; fromArchive tells whether the bytes came
+// from memory (an archive entry) rather than a file.
+std::string Resolve(SDLPlatform& platform, const std::string& url, bool* fromArchive = nullptr) {
+    std::unique_ptr<DataSource> s(platform.CreateDataSourceForURL(url.c_str()));
+    if (fromArchive) *fromArchive = s && s->IsReadOnly();
     if (!s) return "<null>";
     std::string out(s->GetLength(), '\0');
     if (!out.empty()) s->Read(&out[0], unsigned(out.size()));
     return out;
 }
 
-// Resolves url and reads it whole; also reports whether the bytes came from
-// memory (an archive entry) rather than a file.
-std::string Resolve(SDLPlatform& platform, const std::string& url, bool* fromArchive = nullptr) {
-    std::unique_ptr<DataSource> s(platform.CreateDataSourceForURL(url.c_str()));
-    if (fromArchive) *fromArchive = s && s->IsReadOnly();
-    return Contents(s.get());
-}
-
 bool WriteArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries) {
     ResourceLibraryWriter writer;
     for (const auto& e : entries)
-        if (!writer.Add(e.first, reinterpret_cast<const unsigned char*>(e.second.data()), e.second.size()))
-            return false;
+        writer.Add(e.first, reinterpret_cast<const unsigned char*>(e.second.data()), e.second.size());
     return writer.Write(path);
 }
 
-// Runs a test body inside a folder and comes back afterwards.
-class InFolder {
-public:
-    explicit InFolder(const std::string& path) {
-        char* cwd = getcwd(nullptr, 0);
-        saved = cwd ? cwd : "/";
-        free(cwd);
-        EXPECT_EQ(chdir(path.c_str()), 0);
-    }
-    ~InFolder() { EXPECT_EQ(chdir(saved.c_str()), 0); }
-
-private:
-    std::string saved;
-};
-
 }  // namespace
 
-TEST(UrlDecode, PlusAndEscapesBecomeTheirBytes) {
-    EXPECT_EQ(Decode("my%20file"), "my file");
-    EXPECT_EQ(Decode("my+file"), "my file");
-    EXPECT_EQ(Decode("%41"), "A");
-    EXPECT_EQ(Decode("%4a"), "J");
-    EXPECT_EQ(Decode("%4A"), "J");
-    EXPECT_EQ(Decode("a%2Fb%2fc"), "a/b/c");
-    EXPECT_EQ(Decode("%25%2B+"), "%+ ");
-    EXPECT_EQ(Decode("%C3%A9"), "\xC3\xA9");
-    EXPECT_EQ(Decode("plain/path.lua"), "plain/path.lua");
-    EXPECT_EQ(Decode(""), "");
-}
-
-TEST(UrlDecode, NonHexCharactersCountWithTheirOwnCode) {
-    // 'G' is 71: (71 * 16 + 1) & 0xFF is 113, 'q'.
-    EXPECT_EQ(Decode("%G1"), "q");
-    // 'z' is 122: (122 * 16 + 122) & 0xFF is 26.
-    EXPECT_EQ(Decode("%zz"), "\x1A");
-}
-
-TEST(UrlDecode, PercentWithoutTwoCharactersIsCopied) {
-    EXPECT_EQ(Decode("%"), "%");
-    EXPECT_EQ(Decode("a%"), "a%");
-    EXPECT_EQ(Decode("a%4"), "a%4");
-    EXPECT_EQ(Decode("%%"), "%%");
-    // A '%' with two characters after it takes them, even a second '%':
-    // ('%' * 16 + '4') & 0xFF is 84, 'T'.
-    EXPECT_EQ(Decode("x%%41"), "xT1");
-}
-
-TEST(UrlDecode, NeverReadsPastTheTerminator) {
+TEST(UrlDecode, EscapesAndPlusWithoutReadingPastTheTerminator) {
     // Each string ends right before an inaccessible page: one byte too far
     // and the process faults.
-    long page = sysconf(_SC_PAGESIZE);
-    char* block = static_cast<char*>(mmap(nullptr, size_t(page) * 2, PROT_READ | PROT_WRITE,
-                                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    size_t page = size_t(sysconf(_SC_PAGESIZE));
+    char* block =
+        static_cast<char*>(mmap(nullptr, page * 2, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
     ASSERT_NE(block, MAP_FAILED);
-    ASSERT_EQ(mprotect(block + page, size_t(page), PROT_NONE), 0);
+    ASSERT_EQ(mprotect(block + page, page, PROT_NONE), 0);
     const std::pair<const char*, const char*> cases[] = {
-        {"%", "%"}, {"a%", "a%"}, {"%4", "%4"}, {"a%4", "a%4"}, {"%41", "A"}, {"+", " "}, {"", ""}};
+        {"my%20file", "my file"}, {"my+file", "my file"}, {"%41", "A"}, {"%4a", "J"}, {"%4A", "J"},
+        {"%25%2B+", "%+ "}, {"%C3%A9", "\xC3\xA9"}, {"", ""},
+        // Not a hex digit: the character's own code counts, so ('G' * 16 + 1) & 0xFF is 'q'.
+        {"%G1", "q"}, {"x%%41", "xT1"},
+        // A '%' without two characters after it is copied.
+        {"%", "%"}, {"a%", "a%"}, {"a%4", "a%4"}};
     for (const auto& c : cases) {
         size_t n = strlen(c.first) + 1;
-        char* at = block + page - n;
-        memcpy(at, c.first, n);
-        EXPECT_EQ(Decode(at), c.second);
+        char* at = static_cast<char*>(memcpy(block + page - n, c.first, n));
+        std::unique_ptr<char[]> decoded(SDLPlatform::Urldecode(at));
+        EXPECT_STREQ(decoded.get(), c.second) << c.first;
     }
-    munmap(block, size_t(page) * 2);
+    munmap(block, page * 2);
 }
 
-TEST(UrlResolve, UnknownSchemesGiveNullSilently) {
-    SDLPlatform platform;
-    CaptureFd out(1);
-    for (const char* url : {"zip://scripts/a.lua", "http://x/y", "resource:/x", "File://x", "/etc/hostname", ""})
-        EXPECT_EQ(platform.CreateDataSourceForURL(url), nullptr) << url;
-    EXPECT_EQ(platform.CreateDataSourceForURL(nullptr), nullptr);
-    EXPECT_EQ(out.Stop(), "");
-}
-
-TEST(UrlResolve, EmptyPathAfterTheSchemeGivesNullSilently) {
-    SDLPlatform platform;
-    CaptureFd out(1);
-    EXPECT_EQ(platform.CreateDataSourceForURL("resource://"), nullptr);
-    EXPECT_EQ(platform.CreateDataSourceForURL("file://"), nullptr);
-    EXPECT_EQ(out.Stop(), "");
-}
-
-TEST(UrlResolve, FileSchemeOpensTheDecodedPath) {
+TEST(UrlResolve, ArchiveFirstThenFileSystemAndNothingForOtherSchemes) {
     TempDir dir;
-    testsupport::WriteFile(dir.File("my file.txt"), "file bytes");
-    SDLPlatform platform;
-    bool fromArchive = true;
-    EXPECT_EQ(Resolve(platform, "file://" + dir.Path() + "/my%20file.txt", &fromArchive), "file bytes");
-    EXPECT_FALSE(fromArchive);
-    EXPECT_EQ(Resolve(platform, "file://" + dir.Path() + "/my+file.txt"), "file bytes");
-}
-
-TEST(UrlResolve, MissingFileIsReportedAndGivesNull) {
-    TempDir dir;
-    SDLPlatform platform;
-    CaptureFd out(1);
-    EXPECT_EQ(platform.CreateDataSourceForURL(("file://" + dir.Path() + "/no%20such").c_str()), nullptr);
-    EXPECT_EQ(platform.CreateDataSourceForURL(("resource://" + dir.Path() + "/gone").c_str()), nullptr);
-    EXPECT_EQ(out.Stop(), "SDLFileSource::SDLFileSource(): Can't open " + dir.Path() + "/no such\n" +
-                              "SDLFileSource::SDLFileSource(): Can't open " + dir.Path() + "/gone\n");
-}
-
-TEST(UrlResolve, ResourceWithoutArchiveGoesToTheFileSystem) {
-    TempDir dir;
-    testsupport::WriteFileMakingDirs(dir.File("scripts/init.lua"), "from disk");
-    InFolder in(dir.Path());
-    SDLPlatform platform;
-    bool fromArchive = true;
-    EXPECT_EQ(Resolve(platform, "resource://scripts/init.lua", &fromArchive), "from disk");
-    EXPECT_FALSE(fromArchive);
-}
-
-TEST(UrlResolve, ResourceComesFromTheArchiveFirst) {
-    TempDir dir;
-    ASSERT_TRUE(WriteArchive(dir.File("vomra.res"), {{"scripts/init.lua", "from archive"},
-                                                      {"my file.txt", "spaced"},
-                                                      {"J", "jay"}}));
+    const std::string root = dir.Path();
+    ASSERT_TRUE(WriteArchive(dir.File("vomra.res"),
+                             {{root + "/scripts/init.lua", "from archive"}, {"my file.txt", "spaced"}, {"J", "jay"}}));
     testsupport::WriteFileMakingDirs(dir.File("scripts/init.lua"), "from disk");
     testsupport::WriteFileMakingDirs(dir.File("only/on disk.txt"), "disk only");
-    InFolder in(dir.Path());
     SDLPlatform platform;
-    platform.LoadResourceLibrary("vomra.res");
-    ASSERT_NE(platform.GetResourceLibrary(), nullptr);
-    bool fromArchive = false;
-    EXPECT_EQ(Resolve(platform, "resource://scripts/init.lua", &fromArchive), "from archive");
-    EXPECT_TRUE(fromArchive);
-    EXPECT_EQ(Resolve(platform, "resource://my%20file.txt"), "spaced");
-    EXPECT_EQ(Resolve(platform, "resource://my+file.txt"), "spaced");
-    EXPECT_EQ(Resolve(platform, "resource://%4a"), "jay");
-    // Not in the archive: the file of that path.
-    EXPECT_EQ(Resolve(platform, "resource://only/on+disk.txt", &fromArchive), "disk only");
-    EXPECT_FALSE(fromArchive);
-    // "file://" never looks into the archive.
-    EXPECT_EQ(Resolve(platform, "file://scripts/init.lua", &fromArchive), "from disk");
-    EXPECT_FALSE(fromArchive);
-}
-
-TEST(PlatformArchive, MissingArchiveWarnsAndLeavesNone) {
-    TempDir dir;
-    testsupport::WriteFile(dir.File("a.txt"), "disk");
-    SDLPlatform platform;
-    std::string path = dir.File("vomra.res");
+    platform.LoadResourceLibrary(dir.File("vomra.res").c_str());
+    struct Case { std::string url, contents; bool fromArchive; };
+    const Case cases[] = {{"resource://" + root + "/scripts/init.lua", "from archive", true},
+                          {"file://" + root + "/scripts/init.lua", "from disk", false},
+                          {"resource://my%20file.txt", "spaced", true},
+                          {"resource://my+file.txt", "spaced", true},
+                          {"resource://%4a", "jay", true},
+                          {"resource://" + root + "/only/on+disk.txt", "disk only", false},
+                          {"file://" + root + "/only/on%20disk.txt", "disk only", false}};
+    for (const Case& c : cases) {
+        bool fromArchive = !c.fromArchive;
+        EXPECT_EQ(Resolve(platform, c.url, &fromArchive), c.contents) << c.url;
+        EXPECT_EQ(fromArchive, c.fromArchive) << c.url;
+    }
     CaptureFd out(1);
-    platform.LoadResourceLibrary(path.c_str());
-    EXPECT_EQ(out.Stop(), "Warning: can't open " + path + "\n");
-    EXPECT_EQ(platform.GetResourceLibrary(), nullptr);
-    EXPECT_EQ(Resolve(platform, "resource://" + dir.File("a.txt")), "disk");
+    for (const char* url : {"zip://a.lua", "http://x/y", "resource:/x", "File://x", "/etc/hostname", "", "resource://",
+                            "file://", static_cast<const char*>(nullptr)})
+        EXPECT_EQ(platform.CreateDataSourceForURL(url), nullptr) << (url ? url : "null");
+    EXPECT_EQ(out.Stop(), "");
 }
 
-TEST(PlatformArchive, LoadingAnotherArchiveReplacesTheFirst) {
+TEST(PlatformArchive, MissingOrDamagedArchiveIsReportedAndDropsTheOldOne) {
     TempDir dir;
     ASSERT_TRUE(WriteArchive(dir.File("1.res"), {{"one", "1"}}));
-    ASSERT_TRUE(WriteArchive(dir.File("2.res"), {{"two", "2"}}));
+    testsupport::WriteFile(dir.File("bad.res"), std::string("\xFF\xFF\xFF\xFF", 4) + "junk");
     SDLPlatform platform;
     platform.LoadResourceLibrary(dir.File("1.res").c_str());
     EXPECT_EQ(Resolve(platform, "resource://one"), "1");
-    platform.LoadResourceLibrary(dir.File("2.res").c_str());
-    EXPECT_EQ(Resolve(platform, "resource://two"), "2");
     CaptureFd out(1);
-    EXPECT_EQ(platform.CreateDataSourceForURL("resource://one"), nullptr);
-    // A failed load drops the archive that was there.
-    platform.LoadResourceLibrary(dir.File("3.res").c_str());
+    platform.LoadResourceLibrary(dir.File("none.res").c_str());
     EXPECT_EQ(platform.GetResourceLibrary(), nullptr);
-    EXPECT_EQ(platform.CreateDataSourceForURL("resource://two"), nullptr);
-    EXPECT_EQ(out.Stop(), "SDLFileSource::SDLFileSource(): Can't open one\nWarning: can't open " +
-                              dir.File("3.res") + "\nSDLFileSource::SDLFileSource(): Can't open two\n");
-}
-
-TEST(PlatformArchive, DamagedArchiveIsReportedAndDropped) {
-    TempDir dir;
-    testsupport::WriteFile(dir.File("bad.res"), std::string("\xFF\xFF\xFF\xFF", 4) + "junk");
-    SDLPlatform platform;
-    CaptureFd out(1);
+    EXPECT_EQ(Resolve(platform, "resource://one"), "<null>");
+    platform.LoadResourceLibrary(dir.File("1.res").c_str());
     platform.LoadResourceLibrary(dir.File("bad.res").c_str());
-    EXPECT_EQ(out.Stop(), "ResourceLibrary::ResourceLibrary(): 4294967295 entries cannot fit in 8 bytes\n");
     EXPECT_EQ(platform.GetResourceLibrary(), nullptr);
-}
-
-TEST(PlatformArchive, EntrySourcesOutliveThePlatform) {
-    TempDir dir;
-    ASSERT_TRUE(WriteArchive(dir.File("a.res"), {{"a", "kept"}}));
-    DataSource* s;
-    {
-        SDLPlatform platform;
-        platform.LoadResourceLibrary(dir.File("a.res").c_str());
-        s = platform.CreateDataSourceForURL("resource://a");
-    }
-    EXPECT_EQ(Contents(s), "kept");
-    delete s;
+    EXPECT_EQ(out.Stop(), "Warning: can't open " + dir.File("none.res") +
+                              "\nSDLFileSource::SDLFileSource(): Can't open one\n"
+                              "ResourceLibrary::ResourceLibrary(): 4294967295 entries cannot fit in 8 bytes\n");
 }

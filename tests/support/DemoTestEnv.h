@@ -1,13 +1,16 @@
 // Fixture for demo-layer tests: a recording engine so that resources have a
-// manager, a platform serving files from memory, and a fresh demo engine per
-// test that is deleted afterwards together with every object it registered.
+// manager, files served from memory, and a fresh demo engine per test.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <functional>
 
 #include "demo/Engine.h"
+#include "demo/Node.h"
+#include "demo/Scene.h"
+#include "engine/Scene.h"
+#include "engine/SceneNode.h"
 #include "support/DemoPlatform.h"
 #include "support/RecordingResourceManager.h"
 #include "support/TestSupport.h"
@@ -16,27 +19,26 @@ namespace testsupport {
 
 class DemoTestEnv : public ::testing::Test {
 protected:
-    void SetUp() override {
-        engine = Demo::Engine::GetEngine();
+    DemoTestEnv() : engine(Demo::Engine::GetEngine()) {
         engine->width = 800;
         engine->height = 600;
     }
-    void TearDown() override { delete Demo::Engine::instance; }
-
-    // Objects registered by this test, in registration order.
-    unsigned int Registered() const { return engine->objects.Size(); }
+    void TearDown() override { delete Demo::Engine::instance; }  // and all it registered
 
     RecordingEngine gl;
     DemoPlatform platform;
-    Demo::Engine* engine = nullptr;
+    Demo::Engine* engine;  // made after the two above
 };
 
-// Runs f and returns what it printed to standard output.
-template <typename F>
-std::string StdoutOf(F f) {
+inline std::string StdoutOf(const std::function<void()>& f) {
     CaptureFd out(1);
     f();
     return out.Stop();
+}
+
+template <typename T>
+std::vector<T> Vec(const Vector<T>& v) {
+    return std::vector<T>(v.begin(), v.end());
 }
 
 }  // namespace testsupport

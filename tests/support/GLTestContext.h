@@ -1,107 +1,80 @@
 // GL test fixtures: the shell's window and OpenGL ES 2.0 context opened once
-// per process, offscreen render targets read back pixel by pixel, and quick
-// construction of programs and meshes.
+// per process, a 16x16 target read back pixel by pixel, quick meshes and programs.
 #pragma once
 
-#include <GLES2/gl2.h>
-
-#include <initializer_list>
 #include <memory>
-#include <string>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "engine/AttributeArray.h"
 #include "engine/FrameBuffer.h"
 #include "engine/Mesh.h"
+#include "engine/Pass.h"
 #include "engine/Program.h"
+#include "engine/ResourceInitializer.h"
+#include "engine/SceneNode.h"
 #include "engine/Texture2D.h"
-
-class GLES2Engine;
-class GLES2Renderer;
-class Pass;
-class RenderState;
+#include "render/ProgramState.h"
+#include "render/gles2/GLES2Renderer.h"
+#include "support/TestSupport.h"
 
 namespace testsupport {
 
-// Opens the shell's SDL window and EGL context on first use (the shell's
-// engine becomes Engine::activeEngine and its renderer is initialised).
-// Returns the engine, or null when no display or context is available.
-GLES2Engine* OpenGLContext();
-
-// Puts back the GL state that tests change: no blending, no program, the
-// window framebuffer, texture unit 0, default blend function and equation.
-void ResetGLState();
-
 struct Rgba {
-    int r, g, b, a;
+    int c[4];
 };
-// Channels within `tolerance` of each other.
 ::testing::AssertionResult PixelNear(const Rgba& actual, const Rgba& expected, int tolerance = 1);
 
-// An RGBA Texture2D without pixels attached as colour 0 of a FrameBuffer,
-// both initialised. GL objects are released on destruction.
-class GLTarget {
-public:
-    GLTarget(unsigned int width, unsigned int height);
-    ~GLTarget();
-
-    GLuint FramebufferName() const;
-    // Binds the target's framebuffer and reads one pixel (origin bottom-left).
-    Rgba Read(unsigned int x, unsigned int y);
-
-    Texture2D texture;
-    FrameBuffer frameBuffer;
-    unsigned int width;
-    unsigned int height;
-};
-
-// Reads one pixel of the framebuffer that is bound.
-Rgba ReadBound(unsigned int x, unsigned int y);
-
-// Contents of one attribute or index array.
+// Contents of one attribute or index array; the numeric type follows T.
 struct ArrayData {
     AttributeArray::Type type;
     NumericType numericType;
     unsigned int components;
     std::vector<unsigned char> bytes;
 };
-ArrayData Floats(AttributeArray::Type type, unsigned int components, const std::vector<float>& v);
-ArrayData Bytes(AttributeArray::Type type, unsigned int components,
-                const std::vector<unsigned char>& v);
-ArrayData Shorts(AttributeArray::Type type, unsigned int components,
-                 const std::vector<unsigned short>& v);
-ArrayData Ints(AttributeArray::Type type, unsigned int components,
-               const std::vector<unsigned int>& v);
-// One filled array made with new, for Mesh::stripLengths.
-AttributeArray* MakeArray(const ArrayData& array);
-// A new[] block of filled arrays, for Mesh::SetVertexArrays and friends.
+template <class T>
+ArrayData Arr(AttributeArray::Type type, unsigned int components, const std::vector<T>& v) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(v.data());
+    NumericType n = std::is_floating_point<T>::value ? NT_Float
+                    : sizeof(T) == 1 ? NT_Byte : sizeof(T) == 2 ? NT_Short : NT_Int;
+    return ArrayData{type, n, components, {p, p + v.size() * sizeof(T)}};
+}
+// Fills `a` (made with new, or a new[] block for Mesh::SetVertexArrays and friends).
+AttributeArray* Fill(AttributeArray* a, const ArrayData& data);
 AttributeArray* MakeArrays(const std::vector<ArrayData>& arrays);
-// The four corners of clip space as a 2-component strip.
-ArrayData FullQuad();
-
-// A mesh with these vertex arrays, no triangle arrays and one strip batch of
-// vertexCount vertices (batches built).
-std::unique_ptr<Mesh> MakeMesh(const std::vector<ArrayData>& vertexArrays,
-                               unsigned int vertexCount, unsigned int primitive = 1);
-
-// A program with both sources, initialised (it may fail; callers check).
+inline ArrayData FullQuad() {  // the corners of clip space as a 2-component strip
+    return Arr<float>(AttributeArray::at_Location, 2, {-1, -1, 1, -1, -1, 1, 1, 1});
+}
+// A mesh with one strip batch of vertexCount vertices.
+std::unique_ptr<Mesh> MakeMesh(const std::vector<ArrayData>& arrays, unsigned int vertexCount);
 std::unique_ptr<Program> MakeProgram(const char* vertexSource, const char* fragmentSource);
+// Pass-through positions and a fragment shader of these uniforms writing `colour`.
+std::unique_ptr<Program> ColourProgram(const char* uniforms, const char* colour);
+extern const char* const kPassThroughVertexShader;
 
-// Renders the pass with exactly these states as its queue.
-void RunPass(GLES2Renderer* renderer, Pass* pass, std::initializer_list<RenderState*> states);
-
-// Fixture of GL tests: a current context (the test fails without one) and
-// GL state put back to the defaults.
+// A current context (the test fails without one), GL state at its defaults,
+// a fresh renderer and a 16x16 RGBA target.
 class GLTest : public ::testing::Test {
 protected:
+    static const unsigned int kSize = 16;
     void SetUp() override;
+    void RunPass(Pass* pass, const std::vector<RenderState*>& states);
+    // Clears the target, applies the states, then draws `mesh` (a quad over it all by default).
+    void Draw(const Vec4& clear, std::vector<RenderState*> states, Mesh* mesh = nullptr);
+    Rgba Read(unsigned int x, unsigned int y);  // of the target, origin bottom-left
+    Rgba Centre() { return Read(kSize / 2, kSize / 2); }
+    Mesh* Keep(std::unique_ptr<Mesh> mesh) {  // until the end of the test
+        meshes.push_back(std::move(mesh));
+        return meshes.back().get();
+    }
 
-    GLES2Engine* engine = nullptr;
+    GLES2Renderer renderer;
+    Texture2D colour;
+    FrameBuffer target;
+    SceneNode node;
+    Mesh* quad = nullptr;
+    std::vector<std::unique_ptr<Mesh>> meshes;
 };
-
-// The vertex shader most tests use: 2D positions straight to clip space.
-extern const char* const kPassThroughVertexShader;
 
 }  // namespace testsupport

@@ -10,52 +10,53 @@
 #include "render/Renderer.h"
 
 class RenderQueue;
-class RenderState;
 
 namespace testsupport {
 
 class RecordingRenderer : public Renderer {
 public:
-    // Objects are shown by the name given here, else "#id" for scene objects
-    // with an id, else "?". A null pointer shows as "null".
+    // Objects show by the name given here, "null" for a null pointer, else "?".
     void SetName(const void* object, const std::string& name) { names[object] = name; }
     std::string NameOf(const void* object) const;
 
     // The log as one comma-separated line.
     std::string Joined() const;
-    void ClearLog();
-    // Assigns every state of the queue's output in order and returns what was
-    // logged for them, comma-separated; the renderer's log is left as it was.
+    void ClearLog() { log.clear(); projections.clear(); views.clear(); prevViews.clear(); }
+    // What assigning the queue's output in order would log; the log is left alone.
     std::string Describe(const RenderQueue& queue);
 
-    void Init() override;
+    void Init() override { log.push_back("Init"); }
     void SetViewport(unsigned int x, unsigned int y, unsigned int width,
                      unsigned int height) override;
-    void SetDefaultRenderTarget(FrameBuffer* frameBuffer) override;
-    void AssignState(BlendState* state) override;
-    void AssignState(DepthTestState* state) override;
-    void AssignState(GenericState* state) override;
+    void SetDefaultRenderTarget(FrameBuffer* f) override { Log("SetDefaultRenderTarget", f); }
+    void AssignState(BlendState* state) override { Log("Blend", state); }
+    void AssignState(DepthTestState*) override { log.push_back("DepthTest"); }
+    void AssignState(GenericState* state) override { Log("Generic", state); }
     void AssignState(GeometryState* state) override;
-    void AssignState(StencilTestState* state) override;
-    void AssignState(TextureSamplerState* state) override;
-    void AssignState(TextureState* state) override;
-    void AssignState(ProgramState* state) override;
-    void AssignState(UniformState* state) override;
-    void AssignState(MaterialState* state) override;
-    void SetRenderTarget(FrameBuffer* frameBuffer) override;
-    void ClearBuffers(const Pass* pass) override;
-    void AssignProjectionMatrix(const Mat4& matrix) override;
-    void AssignViewMatrix(const Mat4& matrix) override;
-    void AssignPrevViewMatrix(const Mat4& matrix) override;
+    void AssignState(StencilTestState*) override { log.push_back("StencilTest"); }
+    void AssignState(TextureSamplerState* state) override { Log("TextureSampler", state); }
+    void AssignState(TextureState* state) override { Log("Texture", state); }
+    void AssignState(ProgramState* state) override { Log("Program", state); }
+    void AssignState(UniformState* state) override { Log("Uniform", state); }
+    void AssignState(MaterialState* state) override { Log("Material", state); }
+    void SetRenderTarget(FrameBuffer* f) override { Log("SetRenderTarget", f); }
+    void ClearBuffers(const Pass* pass) override { Log("Clear", pass); }
+    void AssignProjectionMatrix(const Mat4& m) override { Log("Projection", projections, m); }
+    void AssignViewMatrix(const Mat4& m) override { Log("View", views, m); }
+    void AssignPrevViewMatrix(const Mat4& m) override { Log("PrevView", prevViews, m); }
 
     std::vector<std::string> log;
     // Every matrix received, in order.
-    std::vector<Mat4> projections;
-    std::vector<Mat4> views;
-    std::vector<Mat4> prevViews;
+    std::vector<Mat4> projections, views, prevViews;
 
 private:
-    std::string StateName(const RenderState* state) const;
+    void Log(const char* call, const void* object) {
+        log.push_back(std::string(call) + "(" + NameOf(object) + ")");
+    }
+    void Log(const char* call, std::vector<Mat4>& list, const Mat4& m) {
+        log.push_back(call);
+        list.push_back(m);
+    }
     std::map<const void*, std::string> names;
 };
 

@@ -1,4 +1,4 @@
-// Recording resource manager, counting initializers and the test engine.
+// Recording resource manager and the test engine holding it.
 #include "support/RecordingResourceManager.h"
 
 #include "engine/Camera.h"
@@ -6,79 +6,60 @@
 #include "engine/Mesh.h"
 #include "engine/Program.h"
 #include "engine/RenderBuffer.h"
-#include "engine/Resource.h"
 #include "engine/Texture.h"
 #include "engine/Uniform.h"
 
-RecordingInitializer::RecordingInitializer(Resource* owner) { resource = owner; }
+int RecordingInitializer::live = 0;
 
-RecordingInitializer::~RecordingInitializer() {
-    if (tracker) {
-        tracker->deleted = true;
-        tracker->deinitsAtDeletion = deinitCount;
-    }
+RecordingInitializer::RecordingInitializer(Resource* owner, const char* kind_,
+                                           std::vector<std::string>* sequence_)
+    : kind(kind_), sequence(sequence_) {
+    resource = owner;
+    ++live;
 }
 
 bool RecordingInitializer::Init() {
-    ++initCount;
-    if (failInit) return false;
-    initialized = true;
-    return true;
+    sequence->push_back("Init " + kind);
+    initialized = !failInit;
+    return initialized;
 }
 
 void RecordingInitializer::Deinit() {
-    ++deinitCount;
+    sequence->push_back("Deinit " + kind);
     initialized = false;
 }
 
-void RecordingInitializer::UpdateDynamic() { ++updateCount; }
-
-RecordingInitializer* RecordingResourceManager::Make(Resource* resource, const char* kind) {
-    log.push_back(kind);
-    RecordingInitializer* initializer = new RecordingInitializer(resource);
-    resource->initializer = initializer;
-    created.push_back(initializer);
-    return initializer;
+ResourceInitializer* RecordingResourceManager::Make(Resource* resource, const char* kind) {
+    sequence.push_back(kind);
+    if (!resource) return nullptr;  // kinds without a GPU side
+    resource->initializer = new RecordingInitializer(resource, kind, &sequence);
+    return resource->initializer;
 }
 
 ResourceInitializer* RecordingResourceManager::CreateInitializer(Texture* texture) {
     return Make(texture, "Texture");
 }
-
 ResourceInitializer* RecordingResourceManager::CreateInitializer(Material*) {
-    log.push_back("Material");
-    return nullptr;
+    return Make(nullptr, "Material");
 }
-
 ResourceInitializer* RecordingResourceManager::CreateInitializer(Camera*) {
-    log.push_back("Camera");
-    return nullptr;
+    return Make(nullptr, "Camera");
 }
-
 ResourceInitializer* RecordingResourceManager::CreateInitializer(Mesh* mesh) {
     return Make(mesh, "Mesh");
 }
-
 ResourceInitializer* RecordingResourceManager::CreateInitializer(Program* program) {
     return Make(program, "Program");
 }
-
 ResourceInitializer* RecordingResourceManager::CreateInitializer(Uniform*) {
-    log.push_back("Uniform");
-    return nullptr;
+    return Make(nullptr, "Uniform");
 }
-
 ResourceInitializer* RecordingResourceManager::CreateInitializer(FrameBuffer* frameBuffer) {
     return Make(frameBuffer, "FrameBuffer");
 }
-
 ResourceInitializer* RecordingResourceManager::CreateInitializer(RenderBuffer* renderBuffer) {
     return Make(renderBuffer, "RenderBuffer");
 }
-
-RecordingEngine::RecordingEngine(Renderer* renderer_) : renderer(renderer_) {}
-
-void RecordingEngine::Init() { ++initCount; }
 
 ResourceManager* RecordingEngine::GetResourceManager() const {
     return const_cast<RecordingResourceManager*>(&manager);

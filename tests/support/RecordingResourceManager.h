@@ -1,6 +1,6 @@
 // Test doubles for the resource side of the engine: a resource manager that
-// logs every overload it receives and hands out counting initializers, and an
-// engine holding it.
+// logs, in one sequence, every initializer it is asked for and every Init and
+// Deinit of the initializers it made; and an engine holding it.
 #pragma once
 
 #include <string>
@@ -10,34 +10,28 @@
 #include "engine/ResourceInitializer.h"
 #include "engine/ResourceManager.h"
 
-// Counts Init/Deinit calls. Init fails (and leaves `initialized` false) while
-// failInit is set.
+// Appends "Init <kind>" and "Deinit <kind>" to its manager's sequence. Init
+// fails (leaving `initialized` false) while failInit is set.
 class RecordingInitializer : public ResourceInitializer {
 public:
-    explicit RecordingInitializer(Resource* owner);
-    // Reports its deletion (and how many Deinit calls it had) to `tracker`.
-    ~RecordingInitializer() override;
+    RecordingInitializer(Resource* owner, const char* kind, std::vector<std::string>* sequence);
+    ~RecordingInitializer() override { --live; }
 
     bool Init() override;
     void Deinit() override;
-    void UpdateDynamic() override;
+    // Counted, not logged: it comes every frame.
+    void UpdateDynamic() override { ++updateCount; }
 
-    int initCount = 0;    // Init calls, successful or not
-    int deinitCount = 0;  // Deinit calls
-    int updateCount = 0;  // UpdateDynamic calls
+    std::string kind;
+    std::vector<std::string>* sequence;  // the manager's; not owned
+    int updateCount = 0;
     bool failInit = false;
-
-    struct Tracker {
-        bool deleted = false;
-        int deinitsAtDeletion = 0;
-    };
-    Tracker* tracker = nullptr;  // not owned
+    static int live;  // initializers made and not yet deleted
 };
 
 // Like the GL backend, makes initializers for textures, meshes, programs,
 // framebuffers and renderbuffers, and none for cameras, uniforms and
-// materials. Each call appends the overload's class name ("Texture", "Mesh",
-// ...) to `log`.
+// materials. Each request appends the overload's class name ("Texture", ...).
 class RecordingResourceManager : public ResourceManager {
 public:
     ResourceInitializer* CreateInitializer(Texture* texture) override;
@@ -49,26 +43,22 @@ public:
     ResourceInitializer* CreateInitializer(FrameBuffer* frameBuffer) override;
     ResourceInitializer* CreateInitializer(RenderBuffer* renderBuffer) override;
 
-    std::vector<std::string> log;
-    // Every initializer handed out, in order; owned by their resources, so an
-    // entry dangles once its resource is destroyed.
-    std::vector<RecordingInitializer*> created;
+    // "Mesh", "Init Mesh", "Deinit Mesh", ... in call order.
+    std::vector<std::string> sequence;
 
 private:
-    RecordingInitializer* Make(Resource* resource, const char* kind);
+    ResourceInitializer* Make(Resource* resource, const char* kind);
 };
 
 // Becomes Engine::activeEngine on construction and gives it up on
 // destruction. The renderer is whatever the test supplies (null by default).
 class RecordingEngine : public Engine {
 public:
-    explicit RecordingEngine(Renderer* renderer = nullptr);
+    explicit RecordingEngine(Renderer* renderer_ = nullptr) : renderer(renderer_) {}
 
-    void Init() override;
     Renderer* GetRenderer() const override { return renderer; }
     ResourceManager* GetResourceManager() const override;
 
     RecordingResourceManager manager;
     Renderer* renderer;  // not owned
-    int initCount = 0;
 };

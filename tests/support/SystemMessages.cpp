@@ -1,4 +1,4 @@
-// The recording test application and the user-event pump.
+// SDL set-up for tests and the user-event pump.
 #include "support/SystemMessages.h"
 
 #include <SDL/SDL.h>
@@ -7,46 +7,26 @@
 
 namespace testsupport {
 
-int RecordingApp::Count(SystemMessageCode code) const {
-    int n = 0;
-    for (const Message& m : messages)
-        if (m.code == code) ++n;
-    return n;
-}
-
-bool InitSdlForTests(std::string* error) {
+bool InitSdlForTests() {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) < 0) {
-        if (error) *error = SDL_GetError();
-        return false;
-    }
-    return true;
+    return SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) == 0;
 }
 
-std::vector<UserEvent> PumpUserEvents(unsigned int milliseconds,
-                                      const std::function<bool()>& done) {
-    std::vector<UserEvent> seen;
-    Uint32 start = SDL_GetTicks();
-    for (;;) {
-        SDL_Event event;
-        while (SDL_PollEvent(&event)) {
-            if (event.type != SDL_USEREVENT) continue;
-            seen.push_back({event.user.code, event.user.data1, event.user.data2});
-            if (App* app = static_cast<App*>(event.user.data2))
-                app->OnSystemMessage(App::SystemMessageCode(event.user.code),
-                                     static_cast<SystemObject*>(event.user.data1));
-        }
-        if (done && done()) break;
-        if (SDL_GetTicks() - start >= milliseconds) break;
-        SDL_Delay(2);
+void PumpUserEvents(unsigned int milliseconds, const std::function<bool()>& done) {
+    for (Uint32 start = SDL_GetTicks();; SDL_Delay(2)) {
+        SDL_Event e;
+        while (SDL_PollEvent(&e))
+            if (e.type == SDL_USEREVENT && e.user.data2)
+                static_cast<App*>(e.user.data2)
+                    ->OnSystemMessage(App::SystemMessageCode(e.user.code),
+                                      static_cast<SystemObject*>(e.user.data1));
+        if ((done && done()) || SDL_GetTicks() - start >= milliseconds) return;
     }
-    return seen;
 }
 
 void DiscardUserEvents() {
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    for (SDL_Event e; SDL_PollEvent(&e);) {
     }
 }
 

@@ -1,9 +1,8 @@
 // An application that records the system messages it is sent, and an event
-// pump that delivers SDL user events to it the way the shell's loop does.
+// pump that hands SDL user events to it the way the shell's loop does.
 #pragma once
 
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "app/App.h"
@@ -15,8 +14,8 @@ public:
     struct Message {
         SystemMessageCode code;
         SystemObject* object;
+        bool operator==(const Message& o) const { return code == o.code && object == o.object; }
     };
-
     bool OnInit(unsigned int, unsigned int) override { return true; }
     void OnDeinit() override {}
     void OnSetSize(unsigned int, unsigned int) override {}
@@ -26,32 +25,14 @@ public:
         messages.push_back({code, object});
         return false;
     }
-    // Messages with the given code.
-    int Count(SystemMessageCode code) const;
-
     std::vector<Message> messages;
 };
 
-// An SDL_USEREVENT as it came out of the queue.
-struct UserEvent {
-    int code;
-    void* data1;
-    void* data2;
-};
-
-// SDL with its dummy video driver (the event queue lives with video), the
-// timer subsystem and the dummy audio driver, so no display or sound card is
-// needed. Returns false (with SDL's error in `error`) when SDL_Init failed.
-bool InitSdlForTests(std::string* error);
-
-// Polls SDL events for at most `milliseconds`, or until `done` returns true
-// after a poll round; each user event is handed to the App in its data2 as
-// the shell does. Returns every user event seen, in order.
-std::vector<UserEvent> PumpUserEvents(unsigned int milliseconds,
-                                      const std::function<bool()>& done = nullptr);
-
-// Empties the queue without delivering anything: events left by an earlier
-// case may name an application that no longer exists.
+// SDL with the timer and the dummy video (it holds the event queue) and audio.
+bool InitSdlForTests();
+// Hands user events to the App in their data2 for `milliseconds` or until `done`.
+void PumpUserEvents(unsigned int milliseconds, const std::function<bool()>& done = nullptr);
+// Drops queued events: one left by an earlier case may name a dead App.
 void DiscardUserEvents();
 
 }  // namespace testsupport

@@ -1,0 +1,8 @@
+x = Part:New(100)
+x:AddPass(nil)
+Pass:New(nil, nil, nil)
+local e = Effect:New(nil, nil)
+e:AddSource(nil)
+engine = Engine:GetEngine()
+engine:AddPart(x)
+engine:RenderOnce(x, Target:New(0), 0)
