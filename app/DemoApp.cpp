@@ -26,6 +26,8 @@ bool DemoApp::OnInit(unsigned int width, unsigned int height) {
     engine->SetSize(width, height);
     engine->SetFPS(GetInfo().fps);
     engine->LoadScript("resource://scripts/init.lua");
+    // The command line wins over a start time the script set.
+    if (runOptions.hasStartTime) engine->SetStartTime(runOptions.startTime);
     return true;
 }
 
@@ -60,6 +62,7 @@ bool DemoApp::OnSystemMessage(SystemMessageCode, SystemObject*) { return false; 
 bool DemoApp::OnRender() { return engine->Render(); }
 
 void DemoApp::OnRunOptions(const RunOptions& options) {
+    runOptions = options;
     if (options.hasStartTime) engine->SetStartTime(options.startTime);
     engine->SetOffline(options.offline);
 }

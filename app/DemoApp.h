@@ -32,4 +32,5 @@ public:
 
     LuaScriptEngine* scriptEngine;  // not owned
     Demo::Engine* engine;           // not owned
+    RunOptions runOptions;          // from the shell, before OnInit
 };

@@ -4,6 +4,8 @@
 #include <SDL/SDL_syswm.h>
 #include <png.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -81,6 +83,8 @@ bool SDLApp::Initialize() {
     ParseUnsigned("--frames", &frameLimit);
     captureDir = GetOption("--capture", true);
     if (captureDir && strcmp(captureDir, "--capture") == 0) captureDir = nullptr;
+    // A missing folder is made; a failure shows when the first frame is written.
+    if (captureDir) mkdir(captureDir, 0755);
     if (const char* archive = GetOption("--archive", true))
         if (strcmp(archive, "--archive") != 0) info.resourceLibrary = archive;
 
@@ -115,20 +119,25 @@ bool SDLApp::Initialize() {
     if (info.resourceLibrary) platform.LoadResourceLibrary(info.resourceLibrary);
 
     app = factory();
-    if (app && app->OnInit(width, height)) {
+    if (!app) {
+        fprintf(stderr, "Can't initialize application\n");
+        return false;
+    }
+    // Before OnInit: the start script must already know it runs offline.
+    App::RunOptions options;
+    const char* start = GetOption("--start", true);
+    if (start && strcmp(start, "--start") != 0) {
+        options.hasStartTime = true;
+        options.startTime = strtof(start, nullptr);
+    }
+    options.offline = captureDir != nullptr;
+    app->OnRunOptions(options);
+    if (app->OnInit(width, height)) {
         // After the application's own SetFPS, so --fps wins.
         app->OnSetFPS(fps);
-        App::RunOptions options;
-        const char* start = GetOption("--start", true);
-        if (start && strcmp(start, "--start") != 0) {
-            options.hasStartTime = true;
-            options.startTime = strtof(start, nullptr);
-        }
-        options.offline = captureDir != nullptr;
-        app->OnRunOptions(options);
         return true;
     }
-    if (app) Deinitialize();
+    Deinitialize();
     fprintf(stderr, "Can't initialize application\n");
     return false;
 }

@@ -169,8 +169,10 @@ TEST(EndToEnd, BundledDemoPlaysWithoutScriptOrShaderErrors) {
 
 TEST(EndToEnd, WindowedRunEndsOnEscapeWithStatusZero) {
     TempDir dir;
-    ASSERT_TRUE(testsupport::WriteFile(dir.File("vomra.res"), testsupport::ReadFile(BinaryPath("vomra.res"))));
-    // The player runs from the folder that holds vomra.res, as a user would start it.
+    for (const char* name : {"vomra.res", "music.ogg"})
+        ASSERT_TRUE(testsupport::WriteFile(dir.File(name), testsupport::ReadFile(BinaryPath(name))));
+    // The player runs from the folder that holds vomra.res and the music, as a
+    // user would start it; the music is the clock (SDL's dummy audio driver).
     const char* script =
         "cd \"$1\" || exit 90\n"
         "\"$2\" --width 320 --height 240 >out.txt 2>err.txt &\n"
@@ -188,6 +190,9 @@ TEST(EndToEnd, WindowedRunEndsOnEscapeWithStatusZero) {
     std::string out = testsupport::ReadFile(dir.File("out.txt"));
     EXPECT_EQ(out.rfind("EGL ", 0), 0u) << out;
     EXPECT_NE(out.find(" initialized\n"), std::string::npos) << out;
+    std::string err = testsupport::ReadFile(dir.File("err.txt"));
+    EXPECT_EQ(err.find("Couldn't"), std::string::npos) << err;  // the music loaded
+    EXPECT_EQ(err.find("ERROR"), std::string::npos) << err;
     // The bundled demo lasts far longer: the run ended on the key.
     EXPECT_LT(seconds, 15.0);
 }

@@ -121,7 +121,7 @@ TEST_F(ShellRun, DefaultsComeFromTheApplicationInfo) {
     EXPECT_EQ(app.GetHeight(), 240u);
     EXPECT_EQ(app.GetFPS(), 0u);
     EXPECT_FALSE(app.IsFullscreen());
-    std::vector<std::string> want = {"construct", "OnInit 320x240", "OnSetFPS 0", "Options -"};
+    std::vector<std::string> want = {"construct", "Options -", "OnInit 320x240", "OnSetFPS 0"};
     EXPECT_EQ(g_log, want);
 }
 
@@ -134,8 +134,8 @@ TEST_F(ShellRun, CommandLineOverridesSizeRateAndFullscreen) {
     EXPECT_EQ(app.GetHeight(), 120u);
     EXPECT_EQ(app.GetFPS(), 30u);
     EXPECT_TRUE(app.IsFullscreen());  // --fullscreen wins over --window
-    // --fps reaches the application after OnInit.
-    std::vector<std::string> want = {"construct", "OnInit 160x120", "OnSetFPS 30", "Options 2500"};
+    // Run options come before OnInit; --fps reaches the application after it.
+    std::vector<std::string> want = {"construct", "Options 2500", "OnInit 160x120", "OnSetFPS 30"};
     EXPECT_EQ(g_log, want);
 }
 
@@ -144,7 +144,7 @@ TEST_F(ShellRun, EndsWhenRenderReturnsTrueWithStartOnceAndShutdownInOrder) {
     g_stopAtFrame = 2;
     SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
     EXPECT_EQ(app.Run(), 0);
-    std::vector<std::string> want = {"construct", "OnInit 320x240", "OnSetFPS 0", "Options -",
+    std::vector<std::string> want = {"construct", "Options -", "OnInit 320x240", "OnSetFPS 0",
                                      "OnStart", "Render stop", "System 1", "OnDeinit", "destroy"};
     EXPECT_EQ(g_log, want);
     EXPECT_EQ(g_renders, 3);
@@ -156,7 +156,7 @@ TEST_F(ShellRun, AnApplicationStoppingOnItsFirstFrameStillStartsOnce) {
     g_stopAtFrame = 0;
     SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
     EXPECT_EQ(app.Run(), 0);
-    std::vector<std::string> want = {"construct", "OnInit 320x240", "OnSetFPS 0", "Options -",
+    std::vector<std::string> want = {"construct", "Options -", "OnInit 320x240", "OnSetFPS 0",
                                      "OnStart", "Render stop", "System 1", "OnDeinit", "destroy"};
     EXPECT_EQ(g_log, want);
 }
@@ -205,18 +205,30 @@ TEST_F(ShellRun, KeysBecomeInputMessagesAndUserEventsSystemMessages) {
 }
 
 TEST_F(ShellRun, FrameLimitAndCaptureWriteNumberedPictures) {
-    testsupport::TempDir dir;
-    Args args({"--frames", "3", "--capture", dir.Path()});
+    testsupport::TempDir dir;  // the capture folder inside it does not exist yet
+    Args args({"--frames", "3", "--capture", dir.File("made")});
     SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
     EXPECT_EQ(app.Run(), 0);
     EXPECT_EQ(g_renders, 3);
-    EXPECT_EQ(g_log[3], "Options - offline");
+    EXPECT_EQ(g_log[1], "Options - offline");
     for (int i = 0; i < 3; ++i) {
-        std::string png = testsupport::ReadFile(dir.File("frame-00000" + std::to_string(i) + ".png"));
+        std::string png = testsupport::ReadFile(dir.File("made/frame-00000" + std::to_string(i) + ".png"));
         ASSERT_GT(png.size(), 8u) << i;
         EXPECT_EQ(png.substr(1, 3), "PNG");
     }
-    EXPECT_FALSE(testsupport::FileExists(dir.File("frame-000003.png")));
+    EXPECT_FALSE(testsupport::FileExists(dir.File("made/frame-000003.png")));
+}
+
+TEST_F(ShellRun, WithoutTheRequestedSamplesMultisamplingIsDroppedWithAWarning) {
+    const App::Info manySamples("Shell Test", false, 320, 240, 24, 8, 16, 64, 0, nullptr);
+    Args args({});
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, manySamples);
+    testsupport::CaptureFd err(2);
+    bool ok = app.Initialize();
+    std::string text = err.Stop();
+    EXPECT_TRUE(ok) << text;
+    EXPECT_NE(text.find("Warning: no EGL config with 64 samples, multisampling is off\n"), std::string::npos)
+        << text;
 }
 
 TEST_F(ShellRun, AnApplicationThatFailsToInitializeIsDeletedAndReported) {
@@ -227,9 +239,17 @@ TEST_F(ShellRun, AnApplicationThatFailsToInitializeIsDeletedAndReported) {
     EXPECT_FALSE(app.Initialize());
     std::string text = err.Stop();
     EXPECT_NE(text.find("Can't initialize application\n"), std::string::npos);
-    std::vector<std::string> want = {"construct", "OnInit 320x240", "OnDeinit", "destroy"};
+    std::vector<std::string> want = {"construct", "Options -", "OnInit 320x240", "OnDeinit", "destroy"};
     EXPECT_EQ(g_log, want);
     EXPECT_EQ(app.GetApp(), nullptr);
+}
+
+TEST(ShellFailure, HelpPrintsTheOptionsAndStartsNothing) {
+    testsupport::CommandResult r = testsupport::Run({testsupport::BinaryPath("vomra"), "--help"});
+    EXPECT_EQ(r.exitCode, 0);
+    for (const char* option : {"--width", "--fps", "--fullscreen", "--archive", "--start", "--frames", "--capture"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
+    EXPECT_EQ(r.out.find("EGL"), std::string::npos);
 }
 
 TEST(ShellFailure, NoDisplayEndsWithStatusOneAndAMessage) {
