@@ -46,8 +46,8 @@ public:
         SystemMusicFinished = 4,
     };
 
-    // Command-line settings beyond the window options, handed over by the shell
-    // right after OnInit (authors' and testing options).
+    // Command-line settings beyond the window options (authors' and testing
+    // options), handed over by the shell just before OnInit.
     struct RunOptions {
         RunOptions() : hasStartTime(false), startTime(0.0f), offline(false) {}
         bool hasStartTime;

@@ -9,7 +9,9 @@ static const App::Info kDemoInfo("Vomra Demo", false, 800, 600, 24, 8, 16, 4, 60
 const App::Info& App::GetInfo() { return kDemoInfo; }
 
 App* App::CreateApp() {
-    return new DemoApp(LuaScriptEngine::GetEngine(), Demo::Engine::GetEngine());
+    // The script state first; as two arguments the order would be unspecified.
+    LuaScriptEngine* scriptEngine = LuaScriptEngine::GetEngine();
+    return new DemoApp(scriptEngine, Demo::Engine::GetEngine());
 }
 
 DemoApp::DemoApp(LuaScriptEngine* scriptEngine, Demo::Engine* engine)

@@ -1,3 +1,5 @@
+// The SDL 1.2 + EGL shell: start-up, the paced main loop, events, shutdown
+// and the offline frame capture.
 #include "app/SDLApp.h"
 
 #include <GLES2/gl2.h>

@@ -117,10 +117,8 @@ void Uniform::AttachLocalTransform(SceneSpatial* spatial) {
 }
 
 void Uniform::BindProperty(Actor::Property property, Animation* animation) {
-    if (property != P_Value) {
-        printf("Uniform::BindProperty(): property %d cannot be animated\n", int(property));
-        return;
-    }
+    // A uniform animates only its value; other properties are ignored.
+    if (property != P_Value) return;
     if (!animation) {
         bindings[P_Value] = nullptr;
         return;

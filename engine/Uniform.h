@@ -49,9 +49,9 @@ public:
     void AttachLocalTransform(SceneSpatial* spatial);
 
     // Only the value (property 4) of a 1- to 4-component animation is taken:
-    // the uniform becomes a float or vecN of its own. Anything else is refused
-    // with a message and leaves binding and data as they were. A null
-    // animation unbinds.
+    // the uniform becomes a float or vecN of its own. Other properties are
+    // ignored; an animation of another width is refused with a message. Either
+    // way binding and data stay as they were. A null animation unbinds.
     void BindProperty(Actor::Property property, Animation* animation) override;
     // Evaluates a bound value animation into the data, so the shader gets the
     // animated value at the next assignment.

@@ -200,6 +200,10 @@ TEST(AnimationDerivative, DifferenceOverTwoHundredUnits) {
     auto a = Make(kLinear, kLoop, 1000, 3, {{0, {0, 0, 0}}, {1000, {10, 20, 30}}});
     a->GetChannelDerivativeValues(500.0f, d, 1, 2, 0);
     EXPECT_EQ(std::vector<float>(d, d + 2), (std::vector<float>{4, 6}));
+    // Constant mode: both evaluations clamp to the end keys of the ramp 0 -> 10.
+    auto h = Make(kLinear, kHold, 10, 1, {{0, {0}}, {10, {10}}});
+    h->GetChannelDerivativeValues(5.0f, d, 0, 0, 0);
+    EXPECT_EQ(d[0], 10.0f);
     // Slerp writes nothing past w: that component comes out 0, not garbage.
     auto c = Make(kSlerp, kLoop, 1000, 5, {{0, {0, 0, 0, 1, 3}}, {1000, {0, 0, 1, 0, 8}}});
     c->GetChannelDerivativeValues(500.0f, d, 3, 4, 0);

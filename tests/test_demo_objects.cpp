@@ -13,6 +13,7 @@
 #include "engine/Camera.h"
 #include "engine/KeyframeSequence.h"
 #include "engine/Program.h"
+#include "engine/TextureCube.h"
 #include "render/BlendState.h"
 #include "render/GenericState.h"
 #include "render/ProgramState.h"
@@ -250,6 +251,8 @@ TEST_F(DemoObjects, EffectProgramBlendDefaultsArgumentOrderAndShaderText) {
 TEST_F(DemoObjects, SourcesAndParametersFollowInCallOrderOnUnitsUpToEight) {
     Demo::Effect* effect = NewEffect();
     Texture2D* picture = new Texture2D();
+    picture->width = 256;
+    picture->height = 128;
     Demo::Image image(picture);
     Demo::Target* target = Demo::Target::New();
     effect->AddSource(&image);
@@ -271,7 +274,9 @@ TEST_F(DemoObjects, SourcesAndParametersFollowInCallOrderOnUnitsUpToEight) {
     EXPECT_STREQ(param->uniform->name, "amount");
     EXPECT_EQ(Float(param->uniform), 0.5f);
     // An image without texture uses up its unit; there are units for eight sources.
-    Demo::Image broken(nullptr);
+    Demo::Image broken(nullptr), cube(new TextureCube());
+    EXPECT_EQ(Units({image.GetWidth(), image.GetHeight(), broken.GetWidth(), cube.GetHeight()}),
+              Units({256, 128, 0, 0}));  // only a 2D texture has a size to report
     EXPECT_EQ(StdoutOf([&] { effect->AddSource(&broken); }),
               "Demo::Effect::AddSource(): no texture, unit 2 left empty\n");
     for (int i = 0; i < 5; ++i) effect->AddSource(target);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <random>
 
+#include "demo/Animation.h"
 #include "engine/Camera.h"
 #include "engine/Mesh.h"
 #include "engine/Pass.h"
@@ -180,6 +181,28 @@ TEST_F(DemoScene, FindAndGetRootGiveNodeHandlesOrReport) {
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->node, static_cast<SceneNode*>(fs->scene->objects[1]));
     EXPECT_EQ(fs->GetRoot()->node, root->node);
+    // A handle places, turns (in degrees) and scales its node, and binds each
+    // animation to its own property.
+    SceneNode* r = root->node;
+    r->dirty = false;
+    root->SetLocation(1, 2, 3);
+    root->SetScale(4, 5, 6);
+    root->SetRotation(90, 0, 0, 1);
+    EXPECT_TRUE(r->dirty);
+    EXPECT_EQ(Vecs({r->transform.translation, r->transform.scale}),
+              Vecs({Vec3(1, 2, 3), Vec3(4, 5, 6)}));
+    EXPECT_NEAR(r->transform.rotation.z, r->transform.rotation.w, 1e-6f);
+    EXPECT_NEAR(r->transform.rotation.w, std::sqrt(0.5f), 1e-6f);
+    EXPECT_NEAR(r->transform.rotationMatrix(1, 0), 1.0f, 1e-6f);  // x turns onto y
+    using Anim = Demo::Animation;
+    Anim* turn = Anim::New(Anim::IM_SLERP, Anim::RM_LOOP, 4);
+    Anim* grow = Anim::New(Anim::IM_LINEAR, Anim::RM_LOOP, 3);
+    Anim* move = Anim::New(Anim::IM_STEP, Anim::RM_LOOP, 3);
+    root->BindRotation(turn);
+    root->BindScale(grow);
+    root->BindLocation(move);
+    EXPECT_EQ(std::vector<Animation*>(r->bindings, r->bindings + 3),
+              (std::vector<Animation*>{&turn->animation, &grow->animation, &move->animation}));
     EXPECT_EQ(StdoutOf([&] { EXPECT_EQ(fs->Find(9), nullptr); }),
               "Scene::Find(9): object not found!\n");
     EXPECT_EQ(StdoutOf([&] { EXPECT_EQ(fs->Find(99), nullptr); }),

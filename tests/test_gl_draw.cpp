@@ -141,7 +141,7 @@ TEST_F(Bones, EachBatchGetsItsBoneMatricesAndInfluenceCount) {
     Mesh* mesh = Keep(MakeMesh({Arr(A::at_Location, 2, kTwoQuads)}, 8));
     Mesh::ClearBatches(&mesh->batches);
     SceneNode first, second;
-    first.world.LoadTranslate(0.2f, 0, 0);
+    first.world.LoadScale(0.5f, 1, 1);
     second.normalMatrix.LoadScale(0.5f, 0.5f, 1);
     // Left two bones; right nine, of which only eight have uniform names, then none.
     const std::vector<SceneNode*> bones[] = {
@@ -156,9 +156,10 @@ TEST_F(Bones, EachBatchGetsItsBoneMatricesAndInfluenceCount) {
         batch->maxInfluences = 2 + b;
         mesh->batches.Add(batch);
     }
-    mesh->batches[0]->boneMatrices[0].LoadTranslate(0.2f, 0, 0);
+    mesh->batches[0]->boneMatrices[0].LoadTranslate(0.8f, 0, 0);
     DrawMesh(mesh, program.get());
-    // Bone world times bind matrix, for positions and normals alike.
+    // Bone world times bind matrix (the other order would move by 0.8), for
+    // positions and normals alike.
     EXPECT_TRUE(PixelNear(Left(), {102, 102, 51, 128}));
     // Without bones the count is 0; the matrices stay as the batch before left them.
     EXPECT_TRUE(PixelNear(Right(), {0, 51, 102, 0}));

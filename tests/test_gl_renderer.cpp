@@ -16,6 +16,7 @@
 #include "render/TextureSamplerState.h"
 #include "render/TextureState.h"
 #include "render/UniformState.h"
+#include "render/gles2/GLES2TextureInitializer.h"
 #include "support/GLTestContext.h"
 
 using namespace testsupport;
@@ -33,6 +34,10 @@ TEST_F(RenderPass, ClearsColourAndDepthOnlyWhenThePassAsks) {
     ProgramState useProgram(program.get());
     GenericState depthTest(GenericState::GS_DepthTest, true);
     node.Attach(quad);
+    // No program state yet: the program GL has left in use must not draw.
+    Pass blue(nullptr, nullptr, &frameBuffer, true, Vec4(0, 0, 1, 1));
+    RunPass(&blue, {&node.geometryState});
+    EXPECT_TRUE(PixelNear(Centre(), {0, 0, 255, 255}));
     // The quad lies at depth 0.5: behind 0.4, in front of 0.6.
     for (float clearDepth : {0.4f, 0.6f}) {
         Pass pass(nullptr, nullptr, &frameBuffer, true, Vec4(0.2f, 0.4f, 0.6f, 0.8f), true,
@@ -41,9 +46,19 @@ TEST_F(RenderPass, ClearsColourAndDepthOnlyWhenThePassAsks) {
         EXPECT_TRUE(PixelNear(Centre(), clearDepth < 0.5f ? Rgba{{51, 102, 153, 204}}
                                                           : Rgba{{0, 255, 0, 255}}));
     }
-    Pass none(nullptr, nullptr, &frameBuffer);
+    // Clearing nothing still sets the values a later clear would use.
+    Pass none(nullptr, nullptr, &frameBuffer, false, Vec4(0.25f, 0.5f, 0.75f, 1), false, 0.25f,
+              false, 3);
     RunPass(&none, {});
     EXPECT_TRUE(PixelNear(Centre(), {0, 255, 0, 255}));
+    GLfloat clearValues[5] = {};
+    GLint clearStencil = 0;
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearValues);
+    glGetFloatv(GL_DEPTH_CLEAR_VALUE, clearValues + 4);
+    glGetIntegerv(GL_STENCIL_CLEAR_VALUE, &clearStencil);
+    EXPECT_EQ(std::vector<GLfloat>(clearValues, clearValues + 5),
+              (std::vector<GLfloat>{0.25f, 0.5f, 0.75f, 1, 0.25f}));
+    EXPECT_EQ(clearStencil, 3);
 }
 
 TEST_F(RenderPass, RenderSkipsDisabledPassesAndDrawsIntoTheDefaultTarget) {
@@ -150,8 +165,13 @@ TEST_F(TextureSampling, EveryWrapAndFilterMode) {
     checker.pixels =
         new unsigned char[16]{255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
     checker.Init();
+    GLuint checkerName = static_cast<GLES2TextureInitializer*>(checker.initializer)->textureName;
+    GLint minFilter = 0;
     // Unit 3 through sampler 3, which the program sets at link time; nothing on unit 0.
     glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, checkerName);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+    EXPECT_EQ(minFilter, GL_LINEAR_MIPMAP_NEAREST);
     glBindTexture(GL_TEXTURE_2D, 0);
     auto program = ColourProgram("uniform sampler2D Vomra_un_TextureSampler3;\nuniform vec2 st;\n",
                                  "texture2D(Vomra_un_TextureSampler3, st)");
@@ -173,6 +193,10 @@ TEST_F(TextureSampling, EveryWrapAndFilterMode) {
         Draw(Vec4(), {&useProgram, &bind, &sampler, &setCoord});
         EXPECT_TRUE(PixelNear(Centre(), c.expected, 2));
     }
+    // Mipmapped: the last sampler's nearest minification with nearest mipmaps.
+    glActiveTexture(GL_TEXTURE3);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+    EXPECT_EQ(minFilter, GL_NEAREST_MIPMAP_NEAREST);
 }
 
 namespace {

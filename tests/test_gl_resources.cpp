@@ -10,6 +10,7 @@
 
 #include "engine/Exception.h"
 #include "engine/ResourceManager.h"
+#include "render/gles2/GLES2ProgramInitializer.h"
 #include "render/gles2/GLES2TextureInitializer.h"
 #include "support/GLTestContext.h"
 
@@ -78,6 +79,18 @@ TEST_F(GLProgramInit, FailurePrintsItsLogDrawsNothingAndTheNextInitStartsOver) {
         EXPECT_EQ(retry.Stop(), "");
         EXPECT_TRUE(program->initializer->initialized);
     }
+    // Only the names the shader declares get a location; attributes sit where they were bound.
+    auto two = MakeProgram("uniform mat4 Vomra_un_Projection, Vomra_un_Model;\n"
+                           "attribute vec4 Vomra_va_Normal, Vomra_va_Location;\n"
+                           "void main() { gl_Position = Vomra_un_Projection * Vomra_un_Model *\n"
+                           "    (Vomra_va_Location + Vomra_va_Normal); }\n",
+                           kGreenFragmentShader);
+    auto* init = static_cast<GLES2ProgramInitializer*>(two->initializer);
+    for (unsigned int i = 0; i < GLES2ProgramInitializer::UN_Count; ++i)
+        EXPECT_EQ(init->uniformLocations[i] != -1, i == GLES2ProgramInitializer::UN_Projection ||
+                                                       i == GLES2ProgramInitializer::UN_Model)
+            << GLES2ProgramInitializer::UniformNames[i];
+    EXPECT_EQ(init->GetVertexAttributeLocation("Vomra_va_Normal"), 1);
 }
 
 using GLTextureInit = GLTest;

@@ -42,6 +42,13 @@ TEST(SceneNodeAttach, ACycleOrANullChildIsRefused) {
     EXPECT_EQ(1u, a.children.Size());
     EXPECT_EQ(1u, b.children.Size());
     EXPECT_EQ(nullptr, a.parent);
+    // A duplicate closes no cycle: it is listed twice.
+    b.Attach(&c);
+    EXPECT_EQ(2u, b.children.Size());
+    // Not a child of a, yet its parent pointer is cleared.
+    a.Detach(&c);
+    EXPECT_EQ(nullptr, c.parent);
+    EXPECT_EQ(2u, b.children.Size());
 }
 
 TEST(SceneSpatialWorld, ThreeLevelsAgainstIndependentMatrices) {

@@ -262,3 +262,18 @@ TEST(ShellFailure, NoDisplayEndsWithStatusOneAndAMessage) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("App init failed: "), std::string::npos) << r.err;
 }
+
+TEST(ShellPacing, RateReportComesAfterMoreThanFiveSecondsWithTheFrameRate) {
+    Args args({});
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    // Ticks far apart: the pacing never has to wait, only the report is seen.
+    testsupport::CaptureFd err(2);
+    for (unsigned int now = 1000; now <= 5000; now += 1000) app.Update(now);
+    std::string quiet = err.Stop();
+    EXPECT_EQ(quiet, "");  // 5000 ms is not yet more than 5000
+    testsupport::CaptureFd err2(2);
+    app.Update(5001);  // six frames over 5001 ms
+    for (unsigned int now = 7000; now <= 10000; now += 1000) app.Update(now);
+    app.Update(10002);  // five frames over the 5001 ms since the first report
+    EXPECT_EQ(err2.Stop(), "1.20 fps\n1.00 fps\n");
+}
