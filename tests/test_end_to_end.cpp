@@ -196,3 +196,51 @@ TEST(EndToEnd, WindowedRunEndsOnEscapeWithStatusZero) {
     // The bundled demo lasts far longer: the run ended on the key.
     EXPECT_LT(seconds, 15.0);
 }
+
+// Bad content never crashes the player: each case runs a few offline frames and
+// must end normally with the content's problem reported.
+TEST(EndToEnd, BrokenContentIsReportedAndThePlayerCarriesOn) {
+    struct Case {
+        const char* name;
+        std::string init;      // scripts/init.lua; empty: no start script at all
+        std::string fragment;  // shaders/f.frag
+        const char* expectOut;
+        const char* expectErr;
+    };
+    const std::string pass =
+        "local e = Effect:New('resource://shaders/quad.vert', 'resource://shaders/f.frag')\n"
+        "local p = Part:New(1000)\np:AddPass(Pass:New(Scene:CreateFS(), e))\n"
+        "Engine:GetEngine():AddPart(p)\n";
+    const std::string good = "precision mediump float;\nvoid main() { gl_FragColor = vec4(1.0); }\n";
+    const Case cases[] = {
+        {"syntax error", "local x = = 1\n", good, "", "ERROR: "},
+        {"runtime error", "Part:New(1):AddPass(Part:New(2))\n", good, "", "ERROR: "},
+        {"no start script", "", good, "can't open", ""},
+        {"shader that does not compile", pass, "void main() { nonsense }\n",
+         "Failed to compile fragment shader:", ""},
+        {"missing shader file", pass, "", "Demo::Effect::ReadFile(): cannot open", ""},
+        {"missing scene and image", "Engine:GetEngine():LoadScene('resource://none.m3g')\n"
+                                    "Engine:GetEngine():LoadImage('resource://none.png')\n" + pass,
+         good, "Can't open", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        ASSERT_TRUE(WriteFileMakingDirs(dir.File("demo/shaders/quad.vert"), kQuadVert));
+        if (!c.init.empty()) {
+            ASSERT_TRUE(WriteFileMakingDirs(dir.File("demo/scripts/init.lua"), c.init));
+        }
+        if (!c.fragment.empty()) {
+            ASSERT_TRUE(WriteFileMakingDirs(dir.File("demo/shaders/f.frag"), c.fragment));
+        }
+        CommandResult pack = testsupport::Run({BinaryPath("vomra-pack"), "create", dir.File("d.res"), dir.File("demo")});
+        ASSERT_EQ(pack.exitCode, 0) << pack.err;
+        CommandResult run = testsupport::Run({BinaryPath("vomra"), "--archive", dir.File("d.res"), "--capture",
+                                              dir.File("frames"), "--frames", "3", "--width", "64",
+                                              "--height", "48", "--fps", "10"});
+        EXPECT_EQ(run.signal, 0);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.out.find(c.expectOut), std::string::npos) << run.out;
+        EXPECT_NE(run.err.find(c.expectErr), std::string::npos) << run.err;
+    }
+}
