@@ -175,7 +175,7 @@ TEST(EndToEnd, WindowedRunEndsOnEscapeWithStatusZero) {
     // user would start it; the music is the clock (SDL's dummy audio driver).
     const char* script =
         "cd \"$1\" || exit 90\n"
-        "\"$2\" --width 320 --height 240 >out.txt 2>err.txt &\n"
+        "SDL_AUDIODRIVER=dummy \"$2\" --width 320 --height 240 >out.txt 2>err.txt &\n"
         "pid=$!\n"
         "for i in $(seq 100); do grep -q 'EGL' out.txt 2>/dev/null && break; sleep 0.1; done\n"
         "sleep 1\n"
