@@ -38,4 +38,25 @@ bool ReadPng(const std::string& path, RgbImage* out) {
     return true;
 }
 
+bool WritePng(const std::string& path, const RgbImage& image) {
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!file) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!png || !info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        fclose(file);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (unsigned int y = 0; y < image.height; ++y)
+        png_write_row(png, const_cast<unsigned char*>(image.At(0, y)));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return fclose(file) == 0;
+}
+
 }  // namespace testsupport

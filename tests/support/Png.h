@@ -17,5 +17,6 @@ struct RgbImage {
 
 // False when the file is missing or not an 8-bit RGB or RGBA PNG.
 bool ReadPng(const std::string& path, RgbImage* out);
+bool WritePng(const std::string& path, const RgbImage& image);
 
 }  // namespace testsupport
