@@ -17,6 +17,7 @@
 #include "engine/Scene.h"
 #include "engine/Texture2D.h"
 #include "io/DataSource.h"
+#include "m3g/M3GLoader.h"
 #include "render/Renderer.h"
 #include "script/LuaScriptEngine.h"
 
@@ -25,10 +26,7 @@ namespace Demo {
 Engine* Engine::instance = nullptr;
 
 // The one call into the scene-file loader; null when the file gives no scene.
-static ::Scene* ReadSceneFile(DataSource* source) {
-    (void)source;
-    return nullptr;  // no scene-file loader in this build: every file reads as empty
-}
+static ::Scene* ReadSceneFile(DataSource* source) { return M3GLoader::Load(source); }
 
 Engine* Engine::GetEngine() {
     if (!instance) instance = new Engine();

@@ -39,3 +39,5 @@ void Replay(const std::string& target, int (*entry)(const unsigned char*, size_t
 TEST(FuzzRegressions, ArchiveInputs) { Replay("archive", FuzzArchive); }
 
 TEST(FuzzRegressions, ScriptInputs) { Replay("script", FuzzScript); }
+
+TEST(FuzzRegressions, M3GInputs) { Replay("m3g", FuzzM3G); }

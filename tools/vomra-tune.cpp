@@ -1,6 +1,8 @@
 // Synthesizes the bundled demo's music: 24 seconds at 120 beats per minute
-// (bass, arpeggio, kick and hi-hat over Am-F-C-G), written as a 44.1 kHz
-// 16-bit stereo WAV. The output is the same on every run, so the packed demo
+// (bass, arpeggio, kick and hi-hat over Am-F-C-G) and a second of silence,
+// written as a 44.1 kHz 16-bit stereo WAV. The silence keeps the track playing
+// past the 24-second timeline: once a track has ended its clock stops, and the
+// demo would never reach its end. The output is the same on every run, so the packed demo
 // is reproducible; the build turns it into Ogg Vorbis, which the player can seek.
 #include <cmath>
 #include <cstdint>
@@ -39,9 +41,10 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: vomra-tune OUT.wav\n");
         return 2;
     }
-    const int frames = int(kBars * 4 * kBeat * kRate);
+    const int musicFrames = int(kBars * 4 * kBeat * kRate);
+    const int frames = musicFrames + kRate;
     std::vector<float> left(frames), right(frames);
-    for (int i = 0; i < frames; ++i) {
+    for (int i = 0; i < musicFrames; ++i) {
         double t = double(i) / kRate;
         int beat = int(t / kBeat);
         double inBeat = t - beat * kBeat;
@@ -62,8 +65,8 @@ int main(int argc, char** argv) {
         double sixteenthTime = std::fmod(t, kBeat / 4);
         double arpEnv = std::exp(-sixteenthTime * 14.0);
         double arp = (std::sin(2 * kPi * t * NoteHz(note)) > 0 ? 1.0 : -1.0) * arpEnv;
-        // The arpeggio enters after the first four bars, with the second part.
-        double arpLevel = bar >= 4 ? 0.12 : 0.0;
+        // The arpeggio enters after the first three bars, with the second part.
+        double arpLevel = bar >= 3 ? 0.12 : 0.0;
 
         // Kick on every beat: a falling sine.
         double kickFreq = 50.0 + 120.0 * std::exp(-inBeat * 30.0);

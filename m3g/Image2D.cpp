@@ -1,0 +1,98 @@
+// Image2D records.
+#include "m3g/Image2D.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include "engine/Scene.h"
+#include "engine/Texture.h"
+#include "engine/Texture2D.h"
+
+namespace M3G {
+
+Image2D::Image2D(DataSource* source, Loader* loader)
+    : ImageBase(source, loader), flag(false), levelCount(0), levels(nullptr) {
+    paletteLength = ReadU32(source);
+    palette = ReadBlock(source, &paletteLength, 1);
+    pixelLength = ReadU32(source);
+    pixels = ReadBlock(source, &pixelLength, 1);
+    if (loader->GetVersion() != 1) return;
+    flag = ReadBool(source);
+    levelCount = ReadU8(source);
+    // A level takes at least its kind byte and its length.
+    if (!Fits(source, levelCount, 5)) levelCount = 0;
+    if (levelCount) levels = new Level[levelCount];
+    for (unsigned int i = 0; i < levelCount; ++i) {
+        levels[i].kind = ReadU8(source);
+        levels[i].length = ReadU32(source);
+        levels[i].data = ReadBlock(source, &levels[i].length, 1);
+    }
+}
+
+Image2D::~Image2D() {
+    delete[] palette;
+    delete[] pixels;
+    for (unsigned int i = 0; i < levelCount; ++i) delete[] levels[i].data;
+    delete[] levels;
+}
+
+}  // namespace M3G
+
+namespace M3G {
+
+::Texture2D* Image2D::CreateTexture() {
+    ::Texture2D* texture = new ::Texture2D();
+    loader->GetScene()->objects.Add(texture);
+    texture->mipmapped = false;
+    unsigned int size = PixelSize();
+    switch (format) {
+    case F_Alpha:
+        texture->format = ::Texture::TF_Alpha8;
+        break;
+    case F_Luminance:
+        texture->format = ::Texture::TF_Luminance8;
+        break;
+    case F_LuminanceAlpha:
+        texture->format = ::Texture::TF_Luminance16;
+        break;
+    case F_RGB:
+        texture->format = ::Texture::TF_RGB8;
+        break;
+    case F_RGBA:
+        texture->format = ::Texture::TF_RGBA8;
+        break;
+    default:
+        printf("M3G::Image2D::CreateTexture(): unsupported format %u, no pixels\n", format);
+        return texture;
+    }
+    // The pixel data must cover the whole image: the upload reads that much.
+    uint64_t count = uint64_t(width) * height;
+    uint64_t needed = palette ? count : count * size;
+    if (count == 0 || needed > pixelLength) {
+        printf("M3G::Image2D::CreateTexture(): %ux%u image needs %llu B, holds %u, no pixels\n",
+               width, height, (unsigned long long)needed, pixelLength);
+        return texture;
+    }
+    size_t row = size_t(width) * size;
+    size_t paddedRow = (row + 3) & ~size_t(3);
+    unsigned char* out = new unsigned char[paddedRow * height]();
+    for (unsigned int y = 0; y < height; ++y) {
+        unsigned char* dst = out + paddedRow * y;
+        if (!palette) {
+            memcpy(dst, pixels + row * y, row);
+            continue;
+        }
+        for (unsigned int x = 0; x < width; ++x) {
+            // An index past the palette leaves its pixel zero.
+            size_t entry = size_t(pixels[size_t(y) * width + x]) * size;
+            if (entry + size <= paletteLength)
+                memcpy(dst + size_t(x) * size, palette + entry, size);
+        }
+    }
+    texture->pixels = out;
+    texture->width = width;
+    texture->height = height;
+    return texture;
+}
+
+}  // namespace M3G

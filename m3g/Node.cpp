@@ -1,0 +1,93 @@
+// Node records.
+#include "m3g/Node.h"
+
+#include <cstdio>
+#include "engine/Actor.h"
+#include "engine/Scene.h"
+#include "engine/SceneNode.h"
+#include "m3g/AnimationTrack.h"
+#include "math/Quat.h"
+#include "math/Transform.h"
+#include "math/Vec3.h"
+
+namespace M3G {
+
+Node::Node(DataSource* source, Loader* loader)
+    : Transformable(source, loader),
+      zTarget(0),
+      yTarget(0),
+      zReference(0),
+      yReference(0),
+      extraCount(0),
+      extras(nullptr),
+      sceneNode(nullptr) {
+    renderingEnabled = ReadBool(source);
+    pickingEnabled = ReadBool(source);
+    alphaFactor = ReadU8(source);
+    scope = ReadU32(source);
+    hasAlignment = ReadBool(source);
+    if (hasAlignment) {
+        zTarget = ReadU8(source);
+        yTarget = ReadU8(source);
+        zReference = ReadU32(source);
+        yReference = ReadU32(source);
+    }
+    if (loader->GetVersion() == 1) {
+        extraCount = ReadU32(source);
+        extras = ReadU32Array(source, &extraCount);
+    }
+}
+
+Node::~Node() {
+    delete[] extras;
+}
+
+}  // namespace M3G
+
+namespace M3G {
+
+SceneNode* Node::CreateSceneNode() {
+    if (sceneNode) return sceneNode;
+    // Cached before anything else, so that a node reached again while its
+    // children are converted (a cycle in a damaged file) is not made twice.
+    sceneNode = new SceneNode(Vec3::ZERO, Quat::ZERO);
+    sceneNode->id = userID;
+    Transform transform;
+    GetTransform(&transform);
+    sceneNode->transform = transform;
+    sceneNode->dirty = true;
+    for (unsigned int i = 0; i < animationTrackCount; ++i) {
+        AnimationTrack* track =
+            static_cast<AnimationTrack*>(loader->GetObject(animationTracks[i], T_AnimationTrack));
+        if (!track) continue;
+        Actor::Property property;
+        switch (track->property) {
+        case AnimationTrack::P_Orientation:
+            property = Actor::P_Rotation;
+            break;
+        case AnimationTrack::P_Scale:
+            property = Actor::P_Scale;
+            break;
+        case AnimationTrack::P_Translation:
+            property = Actor::P_Location;
+            break;
+        default:
+            printf("M3G::Node::CreateSceneNode(): unsupported property %d\n", int(track->property));
+            continue;
+        }
+        sceneNode->BindProperty(property, track->CreateAnimation());
+    }
+    Scene* scene = loader->GetScene();
+    scene->objects.Add(sceneNode);
+    Create();
+    if (loader->debug) {
+        SceneNode* marker = new SceneNode();
+        marker->transform.scale = Vec3(20.2f, 20.2f, 20.2f);
+        if (::Mesh* mesh = loader->GetDebugMesh()) marker->Attach(mesh);
+        sceneNode->Attach(marker);
+        scene->objects.Add(marker);
+    }
+    return sceneNode;
+}
+
+}  // namespace M3G

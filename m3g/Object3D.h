@@ -1,0 +1,38 @@
+// Fields every scene-file object carries: user id, animation tracks and
+// user parameters.
+#pragma once
+
+#include "m3g/Loader.h"
+#include "m3g/Object.h"
+
+class SceneNode;
+class Uniform;
+
+namespace M3G {
+
+class Object3D : public Object {
+public:
+    struct UserParameter {
+        unsigned int id;
+        unsigned int length;
+        unsigned char* value;  // owned; null when length is 0
+    };
+
+    Object3D(DataSource* source, Loader* loader);
+    ~Object3D() override;
+
+    // A uniform named by the loader's name table, wrapped in a state attached
+    // to node; both join the scene.
+    Uniform* CreateAttachUniform(SceneNode* node, Loader::NameType type, unsigned int index);
+
+    Loader* loader;
+    unsigned int userID;
+    unsigned int animationTrackCount;
+    unsigned int* animationTracks;       // indices of AnimationTracks; owned
+    unsigned int* animationTrackExtras;  // 2.0 files only; owned
+    unsigned int userParameterCount;
+    UserParameter* userParameters;  // owned
+    bool trailingFlag;              // 2.0 files only
+};
+
+}  // namespace M3G

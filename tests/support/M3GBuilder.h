@@ -1,0 +1,43 @@
+// Builds scene files byte by byte for tests: records, plain or zlib sections,
+// and an independent walk of a file's section and record headers.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Little-endian byte appender.
+class Bytes {
+public:
+    Bytes& U8(unsigned int v);
+    Bytes& U16(unsigned int v);
+    Bytes& U32(uint32_t v);
+    Bytes& F32(float v);
+    Bytes& Raw(const std::vector<unsigned char>& v);
+    Bytes& Text(const std::string& s);  // with its terminating zero
+    // An object's common fields: user id, no tracks (or these), no parameters.
+    Bytes& Object3D(uint32_t userId, const std::vector<uint32_t>& tracks = {});
+    // Transformable with neither transform, then node fields without alignment.
+    Bytes& PlainNode(uint32_t userId);
+    std::vector<unsigned char> data;
+};
+
+std::vector<unsigned char> Record(unsigned int type, const Bytes& data);
+// Header record data for version 1.0 (minor 0) or 2.0.
+Bytes HeaderData(unsigned int major);
+// A section over the concatenated records; compression 1 deflates them.
+std::vector<unsigned char> Section(const std::vector<std::vector<unsigned char>>& records,
+                                   unsigned int compression = 0);
+// The identifier followed by the sections.
+std::vector<unsigned char> M3GFile(const std::vector<std::vector<unsigned char>>& sections);
+
+// Object count per type code, found by walking the headers (inflating zlib
+// sections); false when the file is not well formed.
+bool WalkM3G(const std::vector<unsigned char>& file, std::map<unsigned int, unsigned int>* census);
+
+std::vector<unsigned char> ReadBytes(const std::string& path);
+
+}  // namespace testsupport
