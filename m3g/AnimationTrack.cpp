@@ -14,10 +14,6 @@ AnimationTrack::AnimationTrack(DataSource* source, Loader* loader)
     property = ReadU32(source);
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 Animation* AnimationTrack::CreateAnimation() {
     if (animation) return animation;
     KeyframeSequence* sequence =

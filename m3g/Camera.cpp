@@ -26,10 +26,6 @@ Camera::Camera(DataSource* source, Loader* loader)
     }
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 ::Camera* Camera::CreateCamera() {
     CreateSceneNode();
     return camera;
@@ -40,13 +36,10 @@ void Camera::Create() {
     camera->id = userID;
     loader->GetScene()->objects.Add(camera);
     sceneNode->Attach(camera);
-    if (projectionType == PT_Generic) {
-        // Row by row in the file, column by column in the engine.
-        for (int c = 0; c < 4; ++c)
-            for (int r = 0; r < 4; ++r) camera->projection.m[4 * c + r] = matrix[4 * r + c];
-    } else {
+    if (projectionType == PT_Generic)
+        LoadRows(matrix, &camera->projection);
+    else
         camera->SetParams(fov, aspect, near, far);
-    }
 }
 
 }  // namespace M3G

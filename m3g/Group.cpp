@@ -2,6 +2,7 @@
 #include "m3g/Group.h"
 
 #include <cstdio>
+
 #include "engine/SceneNode.h"
 
 namespace M3G {
@@ -14,10 +15,6 @@ Group::Group(DataSource* source, Loader* loader) : Node(source, loader) {
 Group::~Group() {
     delete[] children;
 }
-
-}  // namespace M3G
-
-namespace M3G {
 
 void Group::Create() {
     for (unsigned int i = 0; i < childCount; ++i) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+
 #include "engine/Scene.h"
 #include "engine/Texture.h"
 #include "engine/Texture2D.h"
@@ -20,8 +21,7 @@ Image2D::Image2D(DataSource* source, Loader* loader)
     flag = ReadBool(source);
     levelCount = ReadU8(source);
     // A level takes at least its kind byte and its length.
-    if (!Fits(source, levelCount, 5)) levelCount = 0;
-    if (levelCount) levels = new Level[levelCount];
+    levels = NewArray<Level>(source, &levelCount, 5);
     for (unsigned int i = 0; i < levelCount; ++i) {
         levels[i].kind = ReadU8(source);
         levels[i].length = ReadU32(source);
@@ -35,10 +35,6 @@ Image2D::~Image2D() {
     for (unsigned int i = 0; i < levelCount; ++i) delete[] levels[i].data;
     delete[] levels;
 }
-
-}  // namespace M3G
-
-namespace M3G {
 
 ::Texture2D* Image2D::CreateTexture() {
     ::Texture2D* texture = new ::Texture2D();

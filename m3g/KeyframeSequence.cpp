@@ -70,10 +70,6 @@ KeyframeSequence::~KeyframeSequence() {
     delete[] values;
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 ::KeyframeSequence* KeyframeSequence::CreateKeyframeSequence() {
     // The channel count goes along so that every channel of a key is copied;
     // the animation picks the channel when it is evaluated.

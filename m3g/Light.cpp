@@ -1,10 +1,8 @@
 // Light records.
 #include "m3g/Light.h"
 
-#include "engine/Scene.h"
 #include "engine/SceneNode.h"
 #include "engine/Uniform.h"
-#include "render/UniformState.h"
 
 namespace M3G {
 
@@ -19,18 +17,8 @@ Light::Light(DataSource* source, Loader* loader) : Node(source, loader) {
     spotExponent = ReadF32(source);
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 Uniform* Light::CreateAttachUniform(char* name) {
-    Uniform* uniform = new Uniform();
-    uniform->SetName(name, false);
-    UniformState* state = new UniformState(uniform);
-    loader->GetScene()->objects.Add(uniform);
-    loader->GetScene()->objects.Add(state);
-    if (loader->root) loader->root->Attach(state);
-    return uniform;
+    return CreateAttachNamedUniform(loader->root, name);
 }
 
 void Light::Create() {

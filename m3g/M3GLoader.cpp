@@ -2,11 +2,10 @@
 // table, and the entry into conversion.
 #include "m3g/M3GLoader.h"
 
-#include <zlib.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <zlib.h>
 
 #include "app/Platform.h"
 #include "engine/Mesh.h"
@@ -68,11 +67,9 @@ const char* const M3GLoader::nameFormats[kNameTypeCount] = {
 };
 
 Scene* M3GLoader::Load(DataSource* source) {
-    M3GLoader* loader = new M3GLoader(source);
-    loader->Load();
-    Scene* scene = loader->CreateScene();
-    delete loader;
-    return scene;
+    M3GLoader loader(source);
+    loader.Load();
+    return loader.CreateScene();
 }
 
 M3GLoader::M3GLoader(DataSource* source_)
@@ -116,9 +113,8 @@ void M3GLoader::Load() {
             return;
         }
         unsigned int data = total - kSectionOverhead;
-        source->SetPosition(start + total);
+        // A section without objects is skipped; the checksum is not checked.
         if (uncompressed != 0) {
-            source->SetPosition(start + 9);
             if (compression == 1) {
                 DataSource* inflated = DecompressSection(source, data, uncompressed);
                 if (inflated) {
@@ -131,8 +127,8 @@ void M3GLoader::Load() {
             } else {
                 LoadSection(source, uncompressed);
             }
-            source->SetPosition(start + total);
         }
+        source->SetPosition(start + total);
     }
 }
 
@@ -207,6 +203,9 @@ void M3GLoader::LoadSection(DataSource* data, unsigned int length) {
         ROMSource record(bytes, size, true);
         M3G::Object* object = CreateObject(type, size, &record);
         if (!object) printf("usupported object %u, %u B\n", type, size);
+        // Doubling rather than the table's fixed step: an inflated section can
+        // hold hundreds of thousands of tiny records.
+        if (objects.Size() == objects.Capacity()) objects.Reserve(objects.Capacity() * 2);
         objects.Add(object);
         if (object && object->GetType() == M3G::Object::T_Header)
             version = static_cast<M3G::Header*>(object)->GetLoaderVersion();

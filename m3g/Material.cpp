@@ -18,17 +18,12 @@ Material::Material(DataSource* source, Loader* loader) : Object3D(source, loader
     vertexColorTracking = ReadBool(source);
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 void Material::CreateAttachMaterialState(SceneNode* node) {
     MaterialState* state = new MaterialState();
-    state->ambient = Vec4(ambient[0] / 255.0f, ambient[1] / 255.0f, ambient[2] / 255.0f, 0.0f);
-    state->diffuse =
-        Vec4(diffuse[0] / 255.0f, diffuse[1] / 255.0f, diffuse[2] / 255.0f, diffuse[3] / 255.0f);
-    state->specular = Vec4(specular[0] / 255.0f, specular[1] / 255.0f, specular[2] / 255.0f, 0.0f);
-    state->emission = Vec4(emissive[0] / 255.0f, emissive[1] / 255.0f, emissive[2] / 255.0f, 0.0f);
+    state->ambient = ByteColor(ambient, 0.0f);
+    state->diffuse = ByteColor(diffuse, diffuse[3] / 255.0f);
+    state->specular = ByteColor(specular, 0.0f);
+    state->emission = ByteColor(emissive, 0.0f);
     state->base = state->diffuse;
     state->shininess = shininess;
     loader->GetScene()->objects.Add(state);

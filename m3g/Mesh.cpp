@@ -2,6 +2,7 @@
 #include "m3g/Mesh.h"
 
 #include <cstdio>
+
 #include "engine/AttributeArray.h"
 #include "engine/Mesh.h"
 #include "engine/Scene.h"
@@ -23,8 +24,7 @@ namespace M3G {
 Mesh::Mesh(DataSource* source, Loader* loader) : Node(source, loader), submeshes(nullptr) {
     vertexBuffer = ReadU32(source);
     submeshCount = ReadU32(source);
-    if (!Fits(source, submeshCount, 8)) submeshCount = 0;
-    if (submeshCount) submeshes = new Submesh[submeshCount];
+    submeshes = NewArray<Submesh>(source, &submeshCount, 8);
     for (unsigned int i = 0; i < submeshCount; ++i) {
         submeshes[i].indexBuffer = ReadU32(source);
         submeshes[i].appearance = ReadU32(source);
@@ -34,10 +34,6 @@ Mesh::Mesh(DataSource* source, Loader* loader) : Node(source, loader), submeshes
 Mesh::~Mesh() {
     delete[] submeshes;
 }
-
-}  // namespace M3G
-
-namespace M3G {
 
 namespace {
 

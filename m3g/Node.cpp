@@ -2,6 +2,7 @@
 #include "m3g/Node.h"
 
 #include <cstdio>
+
 #include "engine/Actor.h"
 #include "engine/Scene.h"
 #include "engine/SceneNode.h"
@@ -41,10 +42,6 @@ Node::Node(DataSource* source, Loader* loader)
 Node::~Node() {
     delete[] extras;
 }
-
-}  // namespace M3G
-
-namespace M3G {
 
 SceneNode* Node::CreateSceneNode() {
     if (sceneNode) return sceneNode;

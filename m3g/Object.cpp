@@ -42,6 +42,14 @@ void Object::ReadBytes(DataSource* s, unsigned char* out, unsigned int n) {
     for (unsigned int i = 0; i < n; ++i) out[i] = (unsigned char)ReadU8(s);
 }
 
+char* Object::ReadString(DataSource* s, unsigned int n) {
+    if (n > s->GetRemaining()) n = s->GetRemaining();
+    char* text = new char[n + 1];
+    ReadBytes(s, reinterpret_cast<unsigned char*>(text), n);
+    text[n] = 0;
+    return text;
+}
+
 bool Object::Fits(DataSource* s, unsigned long long count, unsigned long long size) {
     if (size == 0) return true;
     return count <= s->GetRemaining() / size;
@@ -59,11 +67,7 @@ unsigned char* Object::ReadBlock(DataSource* s, unsigned int* count, unsigned in
 }
 
 unsigned int* Object::ReadU32Array(DataSource* s, unsigned int* count) {
-    if (*count == 0 || !Fits(s, *count, 4)) {
-        *count = 0;
-        return nullptr;
-    }
-    unsigned int* values = new unsigned int[*count];
+    unsigned int* values = NewArray<unsigned int>(s, count, 4);
     for (unsigned int i = 0; i < *count; ++i) values[i] = ReadU32(s);
     return values;
 }

@@ -53,6 +53,9 @@ public:
     static bool ReadBool(DataSource* s);
     static void ReadF32s(DataSource* s, float* out, unsigned int n);
     static void ReadBytes(DataSource* s, unsigned char* out, unsigned int n);
+    // A new[] zero-terminated copy of the next n bytes, cut to what the
+    // source has left.
+    static char* ReadString(DataSource* s, unsigned int n);
     // Whether count items of size bytes fit in what the source has left;
     // written so that it cannot overflow.
     static bool Fits(DataSource* s, unsigned long long count, unsigned long long size);
@@ -61,6 +64,14 @@ public:
     static unsigned char* ReadBlock(DataSource* s, unsigned int* count, unsigned int size);
     // count u32 values into a new[] array, or null with count set to 0.
     static unsigned int* ReadU32Array(DataSource* s, unsigned int* count);
+    // A new[] array of count entries that each take at least minSize (> 0)
+    // bytes in the record, or null with count set to 0 when the record cannot
+    // hold that many (or count is 0).
+    template <class T>
+    static T* NewArray(DataSource* s, unsigned int* count, unsigned int minSize) {
+        if (!Fits(s, *count, minSize)) *count = 0;
+        return *count ? new T[*count] : nullptr;
+    }
 };
 
 }  // namespace M3G

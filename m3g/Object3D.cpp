@@ -1,12 +1,11 @@
-// Common object fields.
+// Fields every object record carries, and the uniforms records attach to nodes.
 #include "m3g/Object3D.h"
 
 #include "engine/Scene.h"
 #include "engine/SceneNode.h"
 #include "engine/Uniform.h"
+#include "math/Vec4.h"
 #include "render/UniformState.h"
-
-#include "io/DataSource.h"
 
 namespace M3G {
 
@@ -15,8 +14,7 @@ Object3D::Object3D(DataSource* source, Loader* loader_)
     bool v2 = loader->GetVersion() == 1;
     userID = ReadU32(source);
     animationTrackCount = ReadU32(source);
-    if (!Fits(source, animationTrackCount, v2 ? 8 : 4)) animationTrackCount = 0;
-    animationTracks = animationTrackCount ? new unsigned int[animationTrackCount] : nullptr;
+    animationTracks = NewArray<unsigned int>(source, &animationTrackCount, v2 ? 8 : 4);
     if (v2 && animationTrackCount) animationTrackExtras = new unsigned int[animationTrackCount];
     for (unsigned int i = 0; i < animationTrackCount; ++i) {
         animationTracks[i] = ReadU32(source);
@@ -24,8 +22,7 @@ Object3D::Object3D(DataSource* source, Loader* loader_)
     }
     userParameterCount = ReadU32(source);
     // Each parameter takes at least its id and length.
-    if (!Fits(source, userParameterCount, 8)) userParameterCount = 0;
-    if (userParameterCount) userParameters = new UserParameter[userParameterCount];
+    userParameters = NewArray<UserParameter>(source, &userParameterCount, 8);
     for (unsigned int i = 0; i < userParameterCount; ++i) {
         UserParameter& p = userParameters[i];
         p.id = ReadU32(source);
@@ -42,18 +39,22 @@ Object3D::~Object3D() {
     delete[] userParameters;
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 Uniform* Object3D::CreateAttachUniform(SceneNode* node, Loader::NameType type, unsigned int index) {
+    return CreateAttachNamedUniform(node, loader->CreateName(type, index));
+}
+
+Uniform* Object3D::CreateAttachNamedUniform(SceneNode* node, char* name) {
     Uniform* uniform = new Uniform();
-    uniform->SetName(loader->CreateName(type, index), false);
+    uniform->SetName(name, false);
     UniformState* state = new UniformState(uniform);
     loader->GetScene()->objects.Add(uniform);
     loader->GetScene()->objects.Add(state);
     if (node) node->Attach(state);
     return uniform;
+}
+
+Vec4 Object3D::ByteColor(const unsigned char* rgb, float alpha) {
+    return Vec4(rgb[0] / 255.0f, rgb[1] / 255.0f, rgb[2] / 255.0f, alpha);
 }
 
 }  // namespace M3G

@@ -7,6 +7,7 @@
 
 class SceneNode;
 class Uniform;
+class Vec4;
 
 namespace M3G {
 
@@ -33,6 +34,13 @@ public:
     unsigned int userParameterCount;
     UserParameter* userParameters;  // owned
     bool trailingFlag;              // 2.0 files only
+
+protected:
+    // As CreateAttachUniform, with a new[] name the uniform takes over; the
+    // state is attached only when there is a node.
+    Uniform* CreateAttachNamedUniform(SceneNode* node, char* name);
+    // Three 0..255 colour bytes as 0..1 floats, with the given alpha.
+    static Vec4 ByteColor(const unsigned char* rgb, float alpha);
 };
 
 }  // namespace M3G

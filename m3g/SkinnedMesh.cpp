@@ -5,7 +5,6 @@
 #include "engine/SceneNode.h"
 #include "engine/SkinnedMesh.h"
 #include "m3g/Group.h"
-
 #include "m3g/VertexArray.h"
 #include "m3g/VertexBuffer.h"
 
@@ -29,8 +28,7 @@ SkinnedMesh::SkinnedMesh(DataSource* source, Loader* loader)
     }
     if (!perVertexBones) {
         referenceCount = ReadU32(source);
-        if (!Fits(source, referenceCount, 16)) referenceCount = 0;
-        if (referenceCount) references = new TransformReference[referenceCount];
+        references = NewArray<TransformReference>(source, &referenceCount, 16);
         for (unsigned int i = 0; i < referenceCount; ++i) {
             references[i].node = ReadU32(source);
             references[i].firstVertex = ReadU32(source);
@@ -62,10 +60,6 @@ SkinnedMesh::~SkinnedMesh() {
     delete[] bones;
     delete[] boneTable;
 }
-
-}  // namespace M3G
-
-namespace M3G {
 
 void SkinnedMesh::Create() {
     // Every bone node must exist before the references name them.

@@ -13,10 +13,6 @@ Texture::Texture(DataSource* source, Loader* loader)
     }
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 unsigned int Texture::SamplerFilterMode(Filter filter) {
     return filter == F_Nearest ? 0 : 1;
 }

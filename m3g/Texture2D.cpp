@@ -19,10 +19,6 @@ Texture2D::Texture2D(DataSource* source, Loader* loader) : Texture(source, loade
     }
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 ::Texture2D* Texture2D::CreateTexture() {
     Image2D* picture = static_cast<Image2D*>(loader->GetObject(image, T_Image2D));
     if (!picture) return nullptr;

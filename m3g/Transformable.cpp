@@ -25,10 +25,6 @@ Transformable::Transformable(DataSource* source, Loader* loader)
     if (hasGeneralTransform) ReadF32s(source, matrix, 16);
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 void Transformable::GetTransform(Transform* t) const {
     if (hasComponentTransform) {
         t->translation = Vec3(translation[0], translation[1], translation[2]);
@@ -38,10 +34,12 @@ void Transformable::GetTransform(Transform* t) const {
                             Vec3(orientationAxis[0], orientationAxis[1], orientationAxis[2]));
         t->SetRotation(q);
     }
-    // The file lists the matrix row by row; the engine stores columns.
-    if (hasGeneralTransform)
-        for (int c = 0; c < 4; ++c)
-            for (int r = 0; r < 4; ++r) t->matrix.m[4 * c + r] = matrix[4 * r + c];
+    if (hasGeneralTransform) LoadRows(matrix, &t->matrix);
+}
+
+void Transformable::LoadRows(const float* rows, Mat4* out) {
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r) out->m[4 * c + r] = rows[4 * r + c];
 }
 
 }  // namespace M3G

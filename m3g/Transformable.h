@@ -3,6 +3,7 @@
 
 #include "m3g/Object3D.h"
 
+class Mat4;
 class Transform;
 
 namespace M3G {
@@ -14,6 +15,9 @@ public:
     // Writes the component transform and the general matrix (when present)
     // into t; the rest of t is left as it is.
     void GetTransform(Transform* t) const;
+    // Sixteen floats listed row by row, as the file gives matrices, into the
+    // engine's column-major storage.
+    static void LoadRows(const float* rows, Mat4* out);
 
     bool hasComponentTransform;
     float translation[3];

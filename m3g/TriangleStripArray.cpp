@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+
 #include "engine/AttributeArray.h"
 
 namespace M3G {
@@ -17,18 +18,24 @@ TriangleStripArray::~TriangleStripArray() {
     delete[] stripLengths;
 }
 
-}  // namespace M3G
+namespace {
 
-namespace M3G {
+// A strip-length array holding a copy of the count lengths.
+AttributeArray StripLengthArray(const unsigned int* lengths, unsigned int count) {
+    AttributeArray array(AttributeArray::at_StripLengths, NT_Int, 1, false);
+    array.count = count;
+    if (count) {
+        array.data = new unsigned char[size_t(count) * 4];
+        memcpy(array.data, lengths, size_t(count) * 4);
+    }
+    return array;
+}
+
+}  // namespace
 
 void TriangleStripArray::CreateArrays(AttributeArray** arrays, unsigned int* count,
                                       AttributeArray* lengths, unsigned int* first) {
-    *lengths = AttributeArray(AttributeArray::at_StripLengths, NT_Int, 1, false);
-    lengths->count = stripCount;
-    if (stripCount) {
-        lengths->data = new unsigned char[size_t(stripCount) * 4];
-        memcpy(lengths->data, stripLengths, size_t(stripCount) * 4);
-    }
+    *lengths = StripLengthArray(stripLengths, stripCount);
     *first = firstIndex;
     *arrays = nullptr;
     *count = 0;
@@ -38,12 +45,7 @@ void TriangleStripArray::CreateArrays(AttributeArray** arrays, unsigned int* cou
         // Implicit indices: the mesh draws the strips over consecutive
         // vertices from the first index.
         AttributeArray* strips = new AttributeArray[1];
-        strips[0] = AttributeArray(AttributeArray::at_StripLengths, NT_Int, 1, false);
-        strips[0].count = stripCount;
-        if (stripCount) {
-            strips[0].data = new unsigned char[size_t(stripCount) * 4];
-            memcpy(strips[0].data, stripLengths, size_t(stripCount) * 4);
-        }
+        strips[0] = StripLengthArray(stripLengths, stripCount);
         *arrays = strips;
         *count = 1;
         return;

@@ -2,10 +2,10 @@
 #include "m3g/VertexArray.h"
 
 #include <cstdint>
-#include <cstring>
-#include "engine/AttributeArray.h"
-
 #include <cstdio>
+#include <cstring>
+
+#include "engine/AttributeArray.h"
 
 namespace M3G {
 
@@ -43,10 +43,6 @@ VertexArray::VertexArray(DataSource* source, Loader* loader)
 VertexArray::~VertexArray() {
     delete[] values;
 }
-
-}  // namespace M3G
-
-namespace M3G {
 
 float* VertexArray::CreateElements(const float* bias, float scale) {
     if (!values) return nullptr;

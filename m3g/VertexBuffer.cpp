@@ -19,8 +19,7 @@ VertexBuffer::VertexBuffer(DataSource* source, Loader* loader)
     normals = ReadU32(source);
     colors = ReadU32(source);
     texCoordCount = ReadU32(source);
-    if (!Fits(source, texCoordCount, 20)) texCoordCount = 0;
-    if (texCoordCount) texCoords = new TexCoordArray[texCoordCount];
+    texCoords = NewArray<TexCoordArray>(source, &texCoordCount, 20);
     for (unsigned int i = 0; i < texCoordCount; ++i) {
         texCoords[i].array = ReadU32(source);
         ReadF32s(source, texCoords[i].bias, 3);
@@ -29,20 +28,17 @@ VertexBuffer::VertexBuffer(DataSource* source, Loader* loader)
     if (loader->GetVersion() != 1) return;
     extra1 = ReadU32(source);
     extra2 = ReadU32(source);
-    unsigned int declared = ReadU32(source);
+    attributeCount = ReadU32(source);
     // An attribute takes at least a terminating zero, an index, two flags and 16 bytes.
-    if (!Fits(source, declared, 23)) return;
-    if (declared) attributes = new NamedAttribute[declared];
-    for (unsigned int i = 0; i < declared; ++i) {
+    attributes = NewArray<NamedAttribute>(source, &attributeCount, 23);
+    for (unsigned int i = 0; i < attributeCount; ++i) {
         // The name's length is found by scanning to its zero, then it is read whole.
         unsigned int start = source->GetPosition();
         unsigned int length = 0;
         while (source->GetRemaining() > 0 && ReadU8(source) != 0) ++length;
         source->SetPosition(start);
-        NamedAttribute& a = attributes[attributeCount++];
-        a.name = new char[length + 1];
-        ReadBytes(source, reinterpret_cast<unsigned char*>(a.name), length);
-        a.name[length] = 0;
+        NamedAttribute& a = attributes[i];
+        a.name = ReadString(source, length);
         ReadU8(source);  // the terminating zero
         a.array = ReadU32(source);
         a.flag1 = ReadBool(source);

@@ -16,10 +16,6 @@ World::World(DataSource* source, Loader* loader) : Group(source, loader), techni
     background = ReadU32(source);
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 Technique* World::CreateTechnique() {
     if (!technique) CreateSceneNode();
     return technique;
@@ -40,8 +36,7 @@ void World::Create() {
     if (background != 0) {
         if (Background* b = static_cast<Background*>(loader->GetObject(background, T_Background))) {
             pass->clearColorEnabled = b->colorClearEnabled;
-            pass->clearColor = Vec4(b->color[0] / 255.0f, b->color[1] / 255.0f,
-                                    b->color[2] / 255.0f, b->color[3] / 255.0f);
+            pass->clearColor = ByteColor(b->color, b->color[3] / 255.0f);
             pass->clearDepthEnabled = b->depthClearEnabled;
             pass->clearDepth = b->depthClearValue;
             pass->clearStencilEnabled = b->stencilClearEnabled;
