@@ -2,6 +2,8 @@
 #include "engine/SceneNode.h"
 
 #include <cstdio>
+#include <unordered_set>
+#include <vector>
 
 #include "render/RenderState.h"
 
@@ -21,9 +23,18 @@ SceneNode::SceneNode(const Vec3& location, const Quat& rotation, SceneNode* pare
 SceneNode::~SceneNode() {}
 
 bool SceneNode::IsInSubtreeOf(const SceneNode* root) const {
-    if (root == this) return true;
-    for (const SceneNode* child : root->children)
-        if (IsInSubtreeOf(child)) return true;
+    // Iterative and each node once: a subtree shared by several parents would
+    // otherwise be walked once per path (exponential in the depth of a chain
+    // of shared nodes), and a deep chain would exhaust the stack.
+    std::vector<const SceneNode*> pending(1, root);
+    std::unordered_set<const SceneNode*> seen;
+    while (!pending.empty()) {
+        const SceneNode* node = pending.back();
+        pending.pop_back();
+        if (node == this) return true;
+        if (!seen.insert(node).second) continue;
+        for (const SceneNode* child : node->children) pending.push_back(child);
+    }
     return false;
 }
 

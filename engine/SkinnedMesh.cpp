@@ -96,31 +96,47 @@ unsigned int SkinnedMesh::BatchElement(VertexBatch* batch, unsigned int i) {
 void SkinnedMesh::CreateTransformBatches(VertexBatch* batch, Vector<VertexBatch*>* out) {
     Vector<TransformReference*> accepted;
     Vector<TransformReference*> fresh;
-    Vector<SceneNode*> nodes;
     unsigned int n = batch->count;
     if (n < 1) {
         CreateSubBatch(batch, &accepted, 0, 0, out);
         return;
     }
+    // Many references may share a few bones, so the accepted set can be large:
+    // membership is a flag per reference, and only its distinct bones (never
+    // more than the limit) are listed, keeping each element linear in the
+    // reference count.
+    bool* isAccepted = numReferences ? new bool[numReferences]() : nullptr;
+    Vector<SceneNode*> nodes(kMaxBatchBones + 1, 1);
+    SceneNode* freshNodes[kMaxBatchBones + 1];
     unsigned int start = 0;
     unsigned int i = 0;
     while (i < n) {
         unsigned int v = BatchElement(batch, i);
         fresh.Clear();
+        unsigned int numFreshNodes = 0;
         for (unsigned int r = 0; r < numReferences; ++r) {
             TransformReference* ref = &references[r];
-            if (Covers(ref, v) && !accepted.Contains(ref) && !fresh.Contains(ref)) fresh.Add(ref);
+            if (isAccepted[r] || !Covers(ref, v)) continue;
+            fresh.Add(ref);
+            // Counting stops once the limit is passed.
+            if (nodes.Size() + numFreshNodes > kMaxBatchBones || nodes.Contains(ref->node))
+                continue;
+            bool seen = false;
+            for (unsigned int k = 0; k < numFreshNodes && !seen; ++k)
+                seen = freshNodes[k] == ref->node;
+            if (!seen) freshNodes[numFreshNodes++] = ref->node;
         }
-        nodes.Clear();
-        for (TransformReference* ref : accepted)
-            if (!nodes.Contains(ref->node)) nodes.Add(ref->node);
-        for (TransformReference* ref : fresh)
-            if (!nodes.Contains(ref->node)) nodes.Add(ref->node);
-        if (nodes.Size() <= kMaxBatchBones) {
-            for (TransformReference* ref : fresh) accepted.Add(ref);
+        if (nodes.Size() + numFreshNodes <= kMaxBatchBones) {
+            for (TransformReference* ref : fresh) {
+                accepted.Add(ref);
+                isAccepted[ref - references] = true;
+            }
+            for (unsigned int k = 0; k < numFreshNodes; ++k) nodes.Add(freshNodes[k]);
             ++i;
             continue;
         }
+        for (TransformReference* ref : accepted) isAccepted[ref - references] = false;
+        nodes.Clear();
         // The sub-batch ends before element i - 1 and the next one starts three
         // elements back, so that a strip goes on without a gap.
         if (i >= start + 4) {
@@ -139,6 +155,7 @@ void SkinnedMesh::CreateTransformBatches(VertexBatch* batch, Vector<VertexBatch*
         start = i = restart;
     }
     CreateSubBatch(batch, &accepted, start, n - start, out);
+    delete[] isAccepted;
 }
 
 void SkinnedMesh::CreateSubBatch(VertexBatch* batch, Vector<TransformReference*>* refs,
@@ -156,6 +173,7 @@ void SkinnedMesh::CreateSubBatch(VertexBatch* batch, Vector<TransformReference*>
     sub->count = count;
 
     Vector<unsigned int> slots;  // slot of each reference of refs, in order
+    slots.Reserve(refs->Size());
     for (TransformReference* ref : *refs) {
         int slot = sub->bones.Find(ref->node);
         if (slot < 0) {

@@ -75,6 +75,8 @@ KeyframeSequence::~KeyframeSequence() {
     // the animation picks the channel when it is evaluated.
     ::KeyframeSequence* out = new ::KeyframeSequence(componentCount, channelCount);
     unsigned long long perKey = (unsigned long long)componentCount * channelCount;
+    // One block for all keys: growing ten at a time is quadratic in the count.
+    out->keys.Reserve(keyframeCount);
     for (unsigned int k = 0; k < keyframeCount; ++k)
         out->AddKey(float(times[k]), values + k * perKey);
     out->duration = float(duration);

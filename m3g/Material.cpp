@@ -31,17 +31,15 @@ void Material::CreateAttachMaterialState(SceneNode* node) {
 }
 
 void Material::CreateAttachMaterialUniforms(SceneNode* node) {
-    const unsigned char* rgb[3] = {ambient, emissive, specular};
-    const Loader::NameType names[3] = {Loader::N_MaterialAmbient, Loader::N_MaterialEmissive,
-                                       Loader::N_MaterialSpecular};
-    for (int i = 0; i < 3; ++i) {
-        float* v = new float[3]{rgb[i][0] / 255.0f, rgb[i][1] / 255.0f, rgb[i][2] / 255.0f};
-        CreateAttachUniform(node, names[i], 0)->SetValue(Uniform::ET_Vec3, 1, v, false);
+    // In name order, ambient to specular; diffuse alone carries alpha.
+    const unsigned char* colors[4] = {ambient, diffuse, emissive, specular};
+    for (unsigned int i = 0; i < 4; ++i) {
+        unsigned int n = i == 1 ? 4 : 3;
+        float* v = new float[n];
+        for (unsigned int k = 0; k < n; ++k) v[k] = colors[i][k] / 255.0f;
+        CreateAttachUniform(node, Loader::NameType(Loader::N_MaterialAmbient + i), 0)
+            ->SetValue(n == 4 ? Uniform::ET_Vec4 : Uniform::ET_Vec3, 1, v, false);
     }
-    float* d = new float[4]{diffuse[0] / 255.0f, diffuse[1] / 255.0f, diffuse[2] / 255.0f,
-                            diffuse[3] / 255.0f};
-    CreateAttachUniform(node, Loader::N_MaterialDiffuse, 0)
-        ->SetValue(Uniform::ET_Vec4, 1, d, false);
     CreateAttachUniform(node, Loader::N_MaterialShininess, 0)->SetValue(shininess);
 }
 

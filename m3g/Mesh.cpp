@@ -120,10 +120,8 @@ void Mesh::CreateArrays(::Mesh* mesh, unsigned int indexBuffer) {
         VertexArray* positions = Usable(loader, buffer->positions);
         VertexArray* normals = Usable(loader, buffer->normals);
         VertexArray* colors = Usable(loader, buffer->colors);
-        unsigned int n = (positions ? 1 : 0) + (normals ? 1 : 0) + (colors ? 1 : 0);
-        for (unsigned int t = 0; t < buffer->texCoordCount; ++t)
-            if (Usable(loader, buffer->texCoords[t].array)) ++n;
-        AttributeArray* arrays = n ? new AttributeArray[n] : nullptr;
+        // Room for every array; unusable texture coordinates leave some unused.
+        AttributeArray* arrays = new AttributeArray[size_t(buffer->texCoordCount) + 3];
         unsigned int k = 0;
         if (positions)
             ScaledArray(&arrays[k++], AttributeArray::at_Location, positions, buffer->positionBias,
@@ -135,7 +133,11 @@ void Mesh::CreateArrays(::Mesh* mesh, unsigned int indexBuffer) {
             if (VertexArray* array = Usable(loader, tc.array))
                 ScaledArray(&arrays[k++], AttributeArray::at_TexCoord, array, tc.bias, tc.scale);
         }
-        mesh->SetVertexArrays(arrays, n);
+        if (k == 0) {
+            delete[] arrays;
+            arrays = nullptr;
+        }
+        mesh->SetVertexArrays(arrays, k);
     }
     if (indexBuffer == 0) return;
     TriangleStripArray* strips =

@@ -13,6 +13,16 @@
 
 namespace M3G {
 
+namespace {
+
+// Conversion recurses once per level of nesting (groups, skeletons, bones);
+// a damaged file chaining tens of thousands of groups would overflow the
+// stack. No real scene comes near this depth.
+const unsigned int kMaxNodeDepth = 1000;
+unsigned int nodeDepth = 0;
+
+}  // namespace
+
 Node::Node(DataSource* source, Loader* loader)
     : Transformable(source, loader),
       zTarget(0),
@@ -76,7 +86,15 @@ SceneNode* Node::CreateSceneNode() {
     }
     Scene* scene = loader->GetScene();
     scene->objects.Add(sceneNode);
-    Create();
+    if (nodeDepth < kMaxNodeDepth) {
+        ++nodeDepth;
+        Create();
+        --nodeDepth;
+    } else {
+        printf("M3G::Node::CreateSceneNode(): nodes nested deeper than %u, object %u keeps no "
+               "children\n",
+               kMaxNodeDepth, userID);
+    }
     if (loader->debug) {
         SceneNode* marker = new SceneNode();
         marker->transform.scale = Vec3(20.2f, 20.2f, 20.2f);

@@ -71,14 +71,16 @@ void SkinnedMesh::Create() {
         ::SkinnedMesh* mesh = new ::SkinnedMesh();
         loader->GetScene()->objects.Add(mesh);
         CreateArrays(mesh, submeshes[i].indexBuffer);
-        CreateTransformReferences(mesh, skeletonNode);
+        CreateTransformReferences(mesh);
         mesh->UpdateBatches();
         node->Attach(mesh);
         sceneNode->Attach(node);
     }
 }
 
-void SkinnedMesh::CreateTransformReferences(::SkinnedMesh* mesh, SceneNode* skeletonNode) {
+void SkinnedMesh::CreateTransformReferences(::SkinnedMesh* mesh) {
+    Group* skeletonRecord = static_cast<Group*>(loader->GetObject(skeleton, T_Group));
+    SceneNode* skeletonNode = skeletonRecord ? skeletonRecord->CreateSceneNode() : nullptr;
     ::TransformReference* refs =
         referenceCount ? new ::TransformReference[referenceCount] : nullptr;
     unsigned int n = 0;

@@ -21,8 +21,9 @@ public:
     Type GetType() const override { return T_SkinnedMesh; }
     // The skeleton first, then one engine skinned mesh per submesh.
     void Create() override;
-    // Bone references of mesh; references that name no node are left out.
-    void CreateTransformReferences(::SkinnedMesh* mesh, SceneNode* skeletonNode);
+    // Skeleton and bone references of mesh; references that name no node are
+    // left out.
+    void CreateTransformReferences(::SkinnedMesh* mesh);
 
     unsigned int skeleton;  // object index of a Group
     bool perVertexBones;    // 2.0 files: bones given per vertex

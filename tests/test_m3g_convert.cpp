@@ -186,6 +186,24 @@ TEST(M3GConvert, MeshUnderItsAppearanceNode) {
     EXPECT_EQ(material->emission, Vec4(0, 0, 1, 0));
     EXPECT_EQ(material->specular, Vec4(0.2f, 0.2f, 0.2f, 0));
     EXPECT_EQ(material->shininess, 8.0f);
+    // The same material as uniforms, in name order.
+    SceneNode holder;
+    c.Record<M3G::Material>(8, M3G::Object::T_Material)->CreateAttachMaterialUniforms(&holder);
+    std::vector<std::string> names;
+    std::vector<unsigned> types;
+    for (RenderState* s : holder.states) {
+        Uniform* u = static_cast<UniformState*>(s)->uniform;
+        names.push_back(u->name);
+        types.push_back(u->elementType);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{
+                         "Vomra_un_MaterialAmbient", "Vomra_un_MaterialDiffuse",
+                         "Vomra_un_MaterialEmissive", "Vomra_un_MaterialSpecular",
+                         "Vomra_un_MaterialShininess"}));
+    EXPECT_EQ(types, (std::vector<unsigned>{7, 8, 7, 7, 5}));
+    const float* diffuse = static_cast<const float*>(
+        static_cast<UniformState*>(holder.states[1])->uniform->data);
+    EXPECT_EQ(std::vector<float>(diffuse, diffuse + 4), (std::vector<float>{0, 1, 0, 1}));
     EXPECT_EQ(texture->texture->id, 105u);
     EXPECT_EQ(sampler->texture, texture->texture);
     EXPECT_EQ(std::vector<unsigned>({sampler->wrapS, sampler->wrapT, sampler->magFilter,
@@ -237,7 +255,8 @@ TEST(M3GConvert, LightsBecomeUniformsOnTheRoot) {
 TEST(M3GConvert, SkinnedMeshFollowsItsSkeleton) {
     Bytes positions, buffer, strips, bone, skeleton, skinned, world;
     positions.Object3D(0).U8(1).U8(3).U8(0).U16(3).Raw({0, 0, 0, 1, 0, 0, 0, 1, 0});
-    buffer.Object3D(0).U32(0).U32(2).F32(0).F32(0).F32(0).F32(1).U32(0).U32(0).U32(0);
+    buffer.Object3D(0).U32(0).U32(2).F32(0).F32(0).F32(0).F32(1).U32(0).U32(0);
+    buffer.U32(1).U32(10).F32(0).F32(0).F32(0).F32(1);  // texture coordinates of 5 components
     strips.Object3D(0).U8(0).U32(0).U32(1).U32(3);  // implicit: one strip from vertex 0
     bone = Node(50);
     bone.U32(0);
@@ -252,8 +271,10 @@ TEST(M3GConvert, SkinnedMeshFollowsItsSkeleton) {
     Converted c(M3GFile({Section(
         {Record(0, HeaderData(1)), Record(20, positions), Record(21, buffer), Record(11, strips),
          Record(3, Bytes().Object3D(7).U8(0).U32(0).U32(0).U32(0).U32(0).U32(0)), Record(9, bone),
-         Record(9, skeleton), Record(16, skinned), Record(22, world)})}));
-    EXPECT_EQ(c.printed, "");
+         Record(9, skeleton), Record(16, skinned), Record(22, world),
+         Record(20, Bytes().Object3D(0).U8(1).U8(5).U8(0).U16(0))})}));
+    EXPECT_EQ(c.printed,
+              "M3G::Mesh::CreateArrays(): vertex array 10 has 5 components, not converted\n");
     SceneNode* node = NodeWithId(c.scene, 52);
     ASSERT_EQ(node->children.Size(), 2u);
     EXPECT_EQ(node->children[0], NodeWithId(c.scene, 51));
@@ -262,6 +283,7 @@ TEST(M3GConvert, SkinnedMeshFollowsItsSkeleton) {
     auto* mesh = dynamic_cast<SkinnedMesh*>(node->children[1]->meshes[0]);
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(mesh->id, SceneObject::kNoId);
+    EXPECT_EQ(mesh->GetNumVertexArrays(), 3u);
     EXPECT_EQ(mesh->skeleton, NodeWithId(c.scene, 51));
     ASSERT_EQ(mesh->numReferences, 1u);
     EXPECT_EQ(mesh->references[0].node, NodeWithId(c.scene, 50));
@@ -273,6 +295,31 @@ TEST(M3GConvert, SkinnedMeshFollowsItsSkeleton) {
     EXPECT_EQ(std::vector<float>({weights[0], weights[4], weights[8]}),
               std::vector<float>({1.0f, 1.0f, 0.0f}));
     EXPECT_EQ(All<Pass>(c.scene)[0]->cameraNode, nullptr);
+}
+
+// A chain of groups far deeper than any scene: conversion stops nesting at
+// its limit instead of running out of stack.
+TEST(M3GConvert, DeepNestingStopsAtTheLimit) {
+    const unsigned int kGroups = 100000;
+    std::vector<File> records = {Record(0, HeaderData(1))};
+    for (unsigned int k = 1; k <= kGroups; ++k) {
+        Bytes group = Node(k);  // object index k + 1, its child k + 2
+        if (k < kGroups)
+            group.U32(1).U32(k + 2);
+        else
+            group.U32(0);
+        records.push_back(Record(9, group));
+    }
+    records.push_back(Record(22, Node(0).U32(1).U32(2).U32(0).U32(0)));
+    Converted c(M3GFile({Section(records)}));
+    EXPECT_EQ(c.printed,
+              "M3G::Node::CreateSceneNode(): nodes nested deeper than 1000, object 1000 keeps no "
+              "children\n");
+    EXPECT_EQ(All<SceneNode>(c.scene).size(), 1001u);
+    SceneNode* last = NodeWithId(c.scene, 1000);
+    ASSERT_NE(last, nullptr);
+    EXPECT_EQ(last->children.Size(), 0u);
+    EXPECT_EQ(last->parent, NodeWithId(c.scene, 999));
 }
 
 TEST(M3GConvert, NoWorldMeansAnEmptyScene) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "engine/Animation.h"
 #include "engine/Pass.h"
@@ -125,4 +126,19 @@ TEST(PassUpdate, EnableThresholdIsHalfAroundZero) {
         pass.Update(5);
         EXPECT_EQ(row.enabled, pass.enabled);
     }
+}
+
+TEST(SceneNodeAttach, CycleCheckVisitsSharedNodesOnce) {
+    // Each level lists the next node twice: 2^60 paths, 61 distinct nodes.
+    std::vector<SceneNode*> chain;
+    for (int i = 0; i <= 60; ++i) chain.push_back(new SceneNode(Vec3::ZERO, Quat::ZERO, nullptr, nullptr, nullptr));
+    for (int i = 60; i > 0; --i) {
+        chain[i - 1]->Attach(chain[i]);
+        chain[i - 1]->Attach(chain[i]);
+    }
+    testsupport::CaptureFd out(1);
+    chain[60]->Attach(chain[0]);  // would close a cycle through every level
+    EXPECT_EQ(out.Stop(), "SceneNode::Attach(): node would become its own descendant, ignored\n");
+    EXPECT_EQ(chain[60]->children.Size(), 0u);
+    for (SceneNode* node : chain) delete node;
 }

@@ -143,6 +143,15 @@ TEST(SkinnedMeshBatches, TooShortBatchAlwaysMovesOn) {
     EXPECT_EQ(rig.Batches(), (std::vector<std::array<unsigned, 3>>{{2, 1, 0}}));
 }
 
+// Thousands of references sharing one bone: batching stays linear in the
+// reference count per element (a damaged file must not stall the loader).
+TEST(SkinnedMeshBatches, ManyReferencesToOneBone) {
+    Rig rig(3000, std::vector<Ref>(3000, {6, 0, 3000, 1}));
+    EXPECT_EQ(rig.Update(), "");
+    EXPECT_EQ(rig.Batches(), (std::vector<std::array<unsigned, 3>>{{0, 3000, 1}}));
+    EXPECT_EQ(rig.Weights(2999), (std::vector<float>{1.0f, 0.0f, 0.0f, 0.0f}));
+}
+
 TEST(SkinnedMeshBatches, MeshWithoutPositionsKeepsItsBatches) {
     SkinnedMesh mesh;
     AttributeArray* arrays = new AttributeArray[1];
