@@ -161,26 +161,24 @@ GLint GLES2ProgramInitializer::GetVertexAttributeLocation(const char* name) cons
     return glGetAttribLocation(programName, name);
 }
 
-void GLES2ProgramInitializer::ShowShaderLog(GLuint shader) {
+// Shaders and programs keep their logs alike; only the two query calls differ.
+static void ShowLog(const char* kind, GLuint name, decltype(&glGetShaderiv) getParameter,
+                    decltype(&glGetShaderInfoLog) getLog) {
     GLint length = 0;
-    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    getParameter(name, GL_INFO_LOG_LENGTH, &length);
     if (length <= 0) return;
     char* log = new char[size_t(length) + 1];
     GLsizei written = 0;
-    glGetShaderInfoLog(shader, length, &written, log);
+    getLog(name, length, &written, log);
     log[written >= 0 && written <= length ? written : 0] = '\0';
-    printf("Shader %p log:\n%s", AsPointer(shader), log);
+    printf("%s %p log:\n%s", kind, AsPointer(name), log);
     delete[] log;
 }
 
+void GLES2ProgramInitializer::ShowShaderLog(GLuint shader) {
+    ShowLog("Shader", shader, glGetShaderiv, glGetShaderInfoLog);
+}
+
 void GLES2ProgramInitializer::ShowProgramLog(GLuint program) {
-    GLint length = 0;
-    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    if (length <= 0) return;
-    char* log = new char[size_t(length) + 1];
-    GLsizei written = 0;
-    glGetProgramInfoLog(program, length, &written, log);
-    log[written >= 0 && written <= length ? written : 0] = '\0';
-    printf("Program %p log:\n%s", AsPointer(program), log);
-    delete[] log;
+    ShowLog("Program", program, glGetProgramiv, glGetProgramInfoLog);
 }
