@@ -6,7 +6,9 @@
 #include <SDL/SDL_syswm.h>
 #include <png.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,47 @@ static const App::Info kShellInfo("Vomra Default Application", false, 640, 480, 
                                   nullptr);
 
 static App* CreateModuleApp() { return App::CreateApp(); }
+
+// SIGINT / SIGTERM. SDL turns them into a quit event, which nobody reads while
+// a start script runs or a frame hangs; so the first signal only asks the main
+// loop to end, and a second one, or the first left untaken for 2 s, ends the
+// process with the shell's status for that signal (130, 143).
+static volatile sig_atomic_t quitSignal = 0;
+static volatile sig_atomic_t signalCount = 0;
+static struct sigaction savedInt, savedTerm, savedAlarm;
+static bool signalsInstalled = false;
+
+static void OnQuitSignal(int sig) {
+    if (signalCount++ > 0) _exit(128 + sig);
+    quitSignal = sig;
+    alarm(2);
+}
+
+static void OnQuitTimeout(int) { _exit(128 + quitSignal); }
+
+static void InstallQuitSignals() {
+    if (signalsInstalled) return;
+    quitSignal = 0;
+    signalCount = 0;
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = OnQuitSignal;
+    sigaction(SIGINT, &action, &savedInt);
+    sigaction(SIGTERM, &action, &savedTerm);
+    action.sa_handler = OnQuitTimeout;
+    sigaction(SIGALRM, &action, &savedAlarm);
+    signalsInstalled = true;
+}
+
+static void RemoveQuitSignals() {
+    if (!signalsInstalled) return;
+    alarm(0);
+    sigaction(SIGINT, &savedInt, nullptr);
+    sigaction(SIGTERM, &savedTerm, nullptr);
+    sigaction(SIGALRM, &savedAlarm, nullptr);
+    signalsInstalled = false;
+}
 
 SDLApp::SDLApp(int argc, char** argv) : SDLApp(argc, argv, CreateModuleApp, App::GetInfo()) {}
 
@@ -35,6 +78,7 @@ SDLApp::~SDLApp() {
     if (app) Deinitialize();
     ReleaseEGL();
     if (sdlStarted) SDL_Quit();
+    RemoveQuitSignals();
     if (Platform::current == &platform) Platform::current = nullptr;
 }
 
@@ -67,6 +111,8 @@ bool SDLApp::Initialize() {
         return false;
     }
     sdlStarted = true;
+    // After SDL_Init, which installs SDL's own handlers.
+    InstallQuitSignals();
     SDL_ShowCursor(0);
 
     info = appInfo;
@@ -220,6 +266,11 @@ int SDLApp::Run() {
     paceFrames = statsFrames = 0;
 
     while (running) {
+        if (quitSignal) {
+            // Taken in time: the ordinary shutdown follows.
+            alarm(0);
+            break;
+        }
         SDL_Event event;
         while (running && SDL_PollEvent(&event)) HandleEvent(&event);
         if (!running) break;
@@ -240,6 +291,7 @@ void SDLApp::Shutdown() {
     ReleaseEGL();
     SDL_Quit();
     sdlStarted = false;
+    RemoveQuitSignals();
 }
 
 void SDLApp::HandleEvent(SDL_Event* event) {

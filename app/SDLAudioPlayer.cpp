@@ -3,6 +3,7 @@
 #include "app/SDLAudioPlayer.h"
 
 #include <SDL/SDL.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstring>
@@ -13,20 +14,21 @@
 SDLAudioPlayer* SDLAudioPlayer::player_this = nullptr;
 
 SDLAudioPlayer::SDLAudioPlayer(App* app)
-    : AudioPlayer(app), playTick(0.0f), startTick(0.0f), audioOpen(false), music(nullptr),
-      volume(0) {}
+    : AudioPlayer(app), playTick(0.0f), startTick(0.0f), playing(false), audioOpen(false),
+      music(nullptr), volume(0) {}
 
 SDLAudioPlayer::~SDLAudioPlayer() { CleanUp(); }
 
 bool SDLAudioPlayer::LoadStream(const char* url) {
     if (!url || strncmp(url, "file://", 7) != 0) return false;
     char* path = SDLPlatform::Urldecode(url + 7);
-    Init(path);
+    int status = Init(path);
     delete[] path;
-    return true;
+    return status == 0;
 }
 
 void SDLAudioPlayer::ReleaseMusic() {
+    playing = false;
     if (!music) return;
     if (Mix_PlayingMusic()) Mix_HaltMusic();
     Mix_FreeMusic(music);
@@ -52,6 +54,12 @@ int SDLAudioPlayer::Init(const char* path) {
         audioOpen = true;
     }
     Mix_VolumeMusic(volume);
+    // The decoder would block on a FIFO and never end on a device.
+    struct stat info;
+    if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) {
+        fprintf(stderr, "Couldn't load %s: not a regular file\n", path);
+        return 2;
+    }
     music = Mix_LoadMUS(path);
     if (!music) {
         fprintf(stderr, "Couldn't load %s: %s\n", path, SDL_GetError());
@@ -67,12 +75,14 @@ int SDLAudioPlayer::Init(const char* path) {
 void SDLAudioPlayer::Play() {
     if (!music) return;
     playTick = startTick = float(SDL_GetTicks());
+    playing = true;
     Mix_PlayMusic(music, 0);
 }
 
 void SDLAudioPlayer::Play(float offset) {
     if (!music) return;
     playTick = float(SDL_GetTicks());
+    playing = true;
     Mix_PlayMusic(music, 0);
     SetTime(offset);
 }
@@ -87,14 +97,19 @@ void SDLAudioPlayer::SetTime(float time) {
 }
 
 float SDLAudioPlayer::GetTime() {
-    if (Mix_PlayingMusic()) return float(SDL_GetTicks()) - startTick;
+    // A finished track keeps the clock going, or the demo would stop on its
+    // last frame for ever.
+    if (playing) return float(SDL_GetTicks()) - startTick;
     // Frozen at the offset of the last start.
     return playTick - startTick;
 }
 
 float SDLAudioPlayer::GetAbsTime() { return float(SDL_GetTicks()); }
 
-void SDLAudioPlayer::Stop() { Mix_HaltMusic(); }
+void SDLAudioPlayer::Stop() {
+    playing = false;
+    Mix_HaltMusic();
+}
 
 void SDLAudioPlayer::SetVolume(int v) {
     volume = v;

@@ -13,7 +13,8 @@ public:
     SDLAudioPlayer(const SDLAudioPlayer&) = delete;
     SDLAudioPlayer& operator=(const SDLAudioPlayer&) = delete;
 
-    // Only "file://" URLs; true for those whatever Init gives.
+    // Only "file://" URLs; false when the device or the track cannot be
+    // opened, so the caller falls back to its own clock.
     bool LoadStream(const char* url) override;
     void Play() override;
     void Play(float offset) override;
@@ -36,6 +37,9 @@ public:
 
     float playTick;   // SDL_GetTicks when playback last started
     float startTick;  // the tick of track time 0
+    // Between Play and Stop; the clock runs on wall time while this holds,
+    // also past the end of a track shorter than the demo.
+    bool playing;
     bool audioOpen;
     Mix_Music* music;
     int volume;

@@ -1,6 +1,8 @@
 // URL resolution, the resource archive and the service factories of the SDL platform.
 #include "app/SDLPlatform.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -30,12 +32,12 @@ void SDLPlatform::ReleaseResourceLibrary() {
 
 void SDLPlatform::LoadResourceLibrary(const char* path) {
     ReleaseResourceLibrary();
-    FILE* probe = fopen(path, "rb");
-    if (!probe) {
+    // stat, not a probing open: opening a FIFO would block.
+    struct stat info;
+    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) {
         printf("Warning: can't open %s\n", path);
         return;
     }
-    fclose(probe);
     SDLFileSource* file = new SDLFileSource(path);
     librarySource = file;
     library = new ResourceLibrary(file);

@@ -38,6 +38,7 @@ Effect::Effect(const char* vertexUrl, const char* fragmentUrl)
     fragmentSource = ReadFile(fragmentUrl);
     Program* program = new Program();
     program->SetSources(vertexSource, fragmentSource);
+    program->SetNames(vertexUrl, fragmentUrl);
     resources.Add(program);
     states.Add(new ProgramState(program));
     blendSwitch = new GenericState(GenericState::GS_Blend, false);

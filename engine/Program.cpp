@@ -13,3 +13,8 @@ void Program::SetSources(const char* vertexSource_, const char* fragmentSource_)
     vertexSource = vertexSource_;
     fragmentSource = fragmentSource_;
 }
+
+void Program::SetNames(const char* vertexName_, const char* fragmentName_) {
+    vertexName = vertexName_ ? vertexName_ : "";
+    fragmentName = fragmentName_ ? fragmentName_ : "";
+}

@@ -1,6 +1,8 @@
 // Shader program given as GLSL ES source text.
 #pragma once
 
+#include <string>
+
 #include "engine/Resource.h"
 
 class Program : public Resource {
@@ -13,7 +15,12 @@ public:
     // Stores both pointers; call before the program is initialised.
     void SetSources(const char* vertexSource, const char* fragmentSource);
 
+    // Where the sources came from (URLs), for messages; copied.
+    void SetNames(const char* vertexName, const char* fragmentName);
+
     // Null-terminated; not owned (the loader keeps them alive).
     const char* vertexSource;
     const char* fragmentSource;
+    std::string vertexName;    // "" when unknown
+    std::string fragmentName;
 };

@@ -3,15 +3,25 @@
 
 #include <climits>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 SDLFileSource::SDLFileSource(const char* path) : stream(nullptr), length(0), buffers(10) {
-    stream = fopen(path, "rb");
-    // fopen also opens folders, which then fail every read.
+    // Only regular files: a FIFO would block in open and read for ever, a device
+    // would never end, a folder fails every read. O_NONBLOCK keeps the open
+    // itself from waiting on a FIFO; the type is judged on what was opened.
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat info;
-    if (stream && fstat(fileno(stream), &info) == 0 && S_ISDIR(info.st_mode)) {
-        fclose(stream);
-        stream = nullptr;
+    if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        printf("SDLFileSource::SDLFileSource(): %s is not a regular file\n", path);
+        close(fd);
+        return;
+    }
+    if (fd >= 0) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        stream = fdopen(fd, "rb");
+        if (!stream) close(fd);
     }
     if (!stream) {
         printf("SDLFileSource::SDLFileSource(): Can't open %s\n", path);

@@ -3,6 +3,7 @@
 #include <SDL/SDL.h>
 #include <SDL/SDL_mixer.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <memory>
 #include <string>
@@ -17,13 +18,7 @@ using testsupport::RecordingApp;
 
 namespace {
 
-// Silent 44.1 kHz stereo Ogg Vorbis (seekable, unlike WAV); "" or the failure.
-std::string MakeOgg(const std::string& path, double seconds) {
-    testsupport::WriteFile(path + ".raw", std::string(size_t(seconds * 44100) * 4, '\0'));
-    testsupport::CommandResult r =
-        testsupport::Run({"/usr/bin/env", "oggenc", "-Q", "-r", "-o", path, path + ".raw"});
-    return r.exitCode == 0 ? "" : "oggenc (vorbis-tools) failed: " + r.err;
-}
+using testsupport::MakeSilentOgg;
 
 class Music : public ::testing::Test {
 protected:
@@ -32,14 +27,15 @@ protected:
     void SetUp() override {
         testsupport::DiscardUserEvents();
         // A space in the name, so every load goes through %-decoding too.
-        ASSERT_EQ(MakeOgg(dir.File("long track.ogg"), 8.0), "");
-        ASSERT_EQ(MakeOgg(dir.File("short.ogg"), 0.3), "");
+        ASSERT_EQ(MakeSilentOgg(dir.File("long track.ogg"), 8.0), "");
+        ASSERT_EQ(MakeSilentOgg(dir.File("short.ogg"), 0.3), "");
     }
     std::string Url(const std::string& name) const { return "file://" + dir.File(name); }
-    // LoadStream of a file URL (always accepted); what it printed to stderr.
-    std::string Load(const std::string& url) {
+    // LoadStream of a file URL, which must succeed or fail as expected; what it
+    // printed to stderr.
+    std::string Load(const std::string& url, bool loads = true) {
         CaptureFd capture(2);
-        EXPECT_TRUE(player->LoadStream(url.c_str())) << url;
+        EXPECT_EQ(player->LoadStream(url.c_str()), loads) << url;
         return capture.Stop();
     }
     testsupport::TempDir dir;
@@ -47,7 +43,8 @@ protected:
     std::unique_ptr<SDLAudioPlayer> player{new SDLAudioPlayer(&app)};
 };
 
-// Only file URLs are taken; an unloadable track is reported and nothing plays.
+// Only file URLs are taken; an unloadable track is reported, refused (so the
+// caller keeps its own clock) and nothing plays.
 TEST_F(Music, RefusedAndUnloadableTracks) {
     CaptureFd out(1), err(2);
     EXPECT_FALSE(player->LoadStream("resource://x.ogg"));
@@ -55,11 +52,16 @@ TEST_F(Music, RefusedAndUnloadableTracks) {
     EXPECT_FALSE(player->audioOpen);
     const std::string noise = dir.File("noise.ogg"), absent = dir.File("absent.ogg");
     ASSERT_TRUE(testsupport::WriteFile(noise, std::string(4000, 'x')));
+    const std::string fifo = dir.File("fifo.ogg");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::pair<std::string, std::string> rows[] = {
-        {noise, "Not an Ogg Vorbis audio stream"}, {absent, "Couldn't open '" + absent + "'"}};
+        {noise, "Not an Ogg Vorbis audio stream"},
+        {absent, "Couldn't open '" + absent + "'"},
+        {fifo, "not a regular file"},  // would block in the decoder's open
+        {dir.File(""), "not a regular file"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.first);
-        EXPECT_EQ(Load("file://" + row.first),
+        EXPECT_EQ(Load("file://" + row.first, false),
                   "Couldn't load " + row.first + ": " + row.second + "\n");
         EXPECT_EQ(player->music, nullptr);
         player->Play(2000);
@@ -112,7 +114,8 @@ TEST_F(Music, ClockAndVolume) {
 }
 
 // The second track halts the first on the device already open; its end is
-// posted once, and the clock then stays at the start offset.
+// posted once, and the clock then goes on in wall time so a demo longer than
+// its music still reaches its end.
 TEST_F(Music, SecondTrackReplacesTheFirstAndEndsOnce) {
     ASSERT_EQ(Load(Url("long%20track.ogg")), "");
     player->Play();
@@ -130,7 +133,13 @@ TEST_F(Music, SecondTrackReplacesTheFirstAndEndsOnce) {
     EXPECT_EQ(app.messages, (std::vector<RecordingApp::Message>{
                                 loaded, loaded, {App::SystemMusicFinished, player.get()}}));
     EXPECT_EQ(Mix_PlayingMusic(), 0);
-    EXPECT_EQ(player->GetTime(), 0.0f);
+    Uint32 before = SDL_GetTicks();
+    float t = player->GetTime();
+    Uint32 after = SDL_GetTicks();
+    EXPECT_GE(t, float(before - started) - 5.0f);
+    EXPECT_LE(t, float(after - started) + 5.0f);
+    player->Stop();
+    EXPECT_EQ(player->GetTime(), 0.0f);  // stopped: the offset of the last start
 }
 
 // Neither Stop nor destruction posts the end; the hook must not name a dead player.
@@ -156,9 +165,11 @@ TEST(MusicInitFailure, MissingDriverReturns2) {
         {
             setenv("SDL_AUDIODRIVER", "vomra-no-such-driver", 1);
             SDLAudioPlayer player(nullptr);
+            if (player.LoadStream("file:///nonexistent.ogg")) _exit(50);
             _exit(player.Init("/nonexistent.ogg") + (player.audioOpen ? 100 : 0));
         },
-        ::testing::ExitedWithCode(2), "^Couldn't open audio: No available audio device\n$");
+        ::testing::ExitedWithCode(2),
+        "^Couldn't open audio: No available audio device\nCouldn't open audio: ");
 }
 
 }  // namespace

@@ -92,10 +92,13 @@ bool GLES2ProgramInitializer::Init() {
     for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
     }
 
+    // Never link after a failed compile: Mesa's software driver can free
+    // memory twice inside glLinkProgram then (with its shader cache warm).
     if (!CompileShader(GL_FRAGMENT_SHADER, program->fragmentSource,
                        "Failed to compile fragment shader:", &fragmentShader) ||
         !CompileShader(GL_VERTEX_SHADER, program->vertexSource,
                        "Failed to compile vertex shader:", &vertexShader)) {
+        ReportUnusable(program);
         DeleteObjects();
         return false;
     }
@@ -111,6 +114,7 @@ bool GLES2ProgramInitializer::Init() {
     if (status != GL_TRUE) {
         printf("Failed to link program:\n");
         ShowProgramLog(programName);
+        ReportUnusable(program);
         DeleteObjects();
         return false;
     }
@@ -135,6 +139,15 @@ bool GLES2ProgramInitializer::Init() {
     }
     initialized = true;
     return true;
+}
+
+void GLES2ProgramInitializer::ReportUnusable(const Program* program) {
+    const char* vertex = program->vertexName.empty() ? "(unnamed)" : program->vertexName.c_str();
+    const char* fragment =
+        program->fragmentName.empty() ? "(unnamed)" : program->fragmentName.c_str();
+    printf("GLES2ProgramInitializer::Init(): program of %s and %s not built, its passes draw "
+           "nothing\n",
+           vertex, fragment);
 }
 
 void GLES2ProgramInitializer::DeleteObjects() {

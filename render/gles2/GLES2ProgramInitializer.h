@@ -63,4 +63,6 @@ private:
     // Prints `failure` and the log when the source does not compile.
     bool CompileShader(GLenum shaderType, const char* source, const char* failure, GLuint* out);
     void DeleteObjects();
+    // Names the shader URLs of a program that failed, after the driver's log.
+    static void ReportUnusable(const Program* program);
 };

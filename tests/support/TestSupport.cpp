@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -61,8 +63,9 @@ static std::string Slurp(int fd) {
     return s;
 }
 
-CommandResult Run(const std::vector<std::string>& argv) {
+CommandResult Run(const std::vector<std::string>& argv, double timeLimit) {
     CommandResult r;
+    auto started = std::chrono::steady_clock::now();
     TempDir dir;
     std::string outPath = dir.File("out"), errPath = dir.File("err");
     pid_t pid = fork();
@@ -80,12 +83,34 @@ CommandResult Run(const std::vector<std::string>& argv) {
         _exit(127);
     }
     int status = 0;
-    waitpid(pid, &status, 0);
+    if (timeLimit > 0) {
+        // Polled: a hung child must not hang the test.
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() >
+                timeLimit) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                r.timedOut = true;
+                break;
+            }
+            usleep(10000);
+        }
+    } else {
+        waitpid(pid, &status, 0);
+    }
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);
     r.out = ReadFile(outPath);
     r.err = ReadFile(errPath);
     return r;
+}
+
+std::string MakeSilentOgg(const std::string& path, double seconds) {
+    if (!WriteFile(path + ".raw", std::string(size_t(seconds * 44100) * 4, '\0')))
+        return "can't write " + path + ".raw";
+    CommandResult r = Run({"/usr/bin/env", "oggenc", "-Q", "-r", "-o", path, path + ".raw"});
+    return r.exitCode == 0 ? "" : "oggenc (vorbis-tools) failed: " + r.err;
 }
 
 std::string BinaryPath(const std::string& name) { return std::string(VOMRA_BIN_DIR) + "/" + name; }

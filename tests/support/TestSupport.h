@@ -33,9 +33,16 @@ struct CommandResult {
     int signal = 0;         // terminating signal, 0 when it exited normally
     std::string out;        // standard output
     std::string err;        // standard error
+    bool timedOut = false;  // killed (SIGKILL) after the time limit
+    double seconds = 0;     // wall time of the run
 };
 // Runs argv[0] (a path) with the arguments, without a shell; stdin is /dev/null.
-CommandResult Run(const std::vector<std::string>& argv);
+// With a time limit (seconds, 0 for none) a process still running is killed.
+CommandResult Run(const std::vector<std::string>& argv, double timeLimit = 0);
+
+// Silent 44.1 kHz stereo Ogg Vorbis of the given length, made with oggenc;
+// "" or why it failed.
+std::string MakeSilentOgg(const std::string& path, double seconds);
 
 // Path of an executable built with the project (vomra, vomra-pack, ...).
 std::string BinaryPath(const std::string& name);
