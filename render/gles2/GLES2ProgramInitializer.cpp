@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "engine/Program.h"
 
@@ -74,8 +75,14 @@ bool GLES2ProgramInitializer::CompileShader(GLenum shaderType, const char* sourc
     GLuint shader = glCreateShader(shaderType);
     *out = shader;
     // A program without a source fails like an empty one, with the driver's log.
-    const char* text = source ? source : "";
-    glShaderSource(shader, 1, &text, nullptr);
+    // Mesa's shader cache knows a source by its text alone: a text that once
+    // compiled as a vertex shader is then taken as compiled when given as a
+    // fragment shader, and the driver crashes linking it. A last line naming
+    // the stage keeps the two apart without moving any line of the log.
+    std::string text = source ? source : "";
+    text += shaderType == GL_VERTEX_SHADER ? "\n// vertex shader\n" : "\n// fragment shader\n";
+    const char* texts[1] = {text.c_str()};
+    glShaderSource(shader, 1, texts, nullptr);
     glCompileShader(shader);
     GLint status = GL_FALSE;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
