@@ -4,6 +4,7 @@
 #include "io/SDLFileSource.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <memory>
@@ -136,15 +137,23 @@ TEST(FileSourceBlocks, StayValidUntilTheSourceIsDeleted) {
 
 TEST(FileSourceUnopenable, ReportsAndReadsAsEmpty) {
     TempDir dir;
-    // fopen opens a folder too, but no read from it can succeed.
-    for (const std::string& path : {dir.File("missing.bin"), dir.Path()}) {
+    // Only regular files open: a folder fails every read, a FIFO would block
+    // in open and a device never ends.
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::pair<std::string, std::string> rows[] = {
+        {dir.File("missing.bin"), "Can't open " + dir.File("missing.bin")},
+        {dir.Path(), dir.Path() + " is not a regular file"},
+        {fifo, fifo + " is not a regular file"},
+        {"/dev/zero", "/dev/zero is not a regular file"}};
+    for (const auto& row : rows) {
         CaptureFd out(1);
-        SDLFileSource s(path.c_str());
+        SDLFileSource s(row.first.c_str());
         char buffer[4];
         EXPECT_FALSE(s.IsOpen());
         EXPECT_EQ(s.Read32(), 0);
         EXPECT_EQ(s.Read(buffer, 4), nullptr);
         EXPECT_EQ(s.Read(1000000u), nullptr);
-        EXPECT_EQ(out.Stop(), "SDLFileSource::SDLFileSource(): Can't open " + path + "\n");
+        EXPECT_EQ(out.Stop(), "SDLFileSource::SDLFileSource(): " + row.second + "\n");
     }
 }
