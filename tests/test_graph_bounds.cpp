@@ -1,7 +1,7 @@
 // Scene graphs that scripts or scene files build never hang the player or
 // overflow the stack: deep chains walk on the heap and build in linear time,
-// graphs with many paths are cut off with one message, and duplicate and
-// cyclic attachments are refused.
+// graphs with many paths are cut off with one message, duplicate and cyclic
+// attachments are refused, and scene files obey one parent and a nesting limit.
 #include <gtest/gtest.h>
 #include <tolua++.h>
 
@@ -22,9 +22,11 @@
 #include "engine/SceneNode.h"
 #include "engine/Technique.h"
 #include "io/ROMSource.h"
+#include "m3g/M3GLoader.h"
 #include "render/BlendState.h"
 #include "script/LuaScriptEngine.h"
 #include "support/DemoPlatform.h"
+#include "support/M3GBuilder.h"
 #include "support/RecordingRenderer.h"
 #include "support/RecordingResourceManager.h"
 #include "support/TestSupport.h"
@@ -261,6 +263,142 @@ TEST(GraphBounds, SmoothIsCutOffOnALadder) {
     EXPECT_EQ(warnings, SceneNode::VisitBudget() - 1);
     EXPECT_EQ(printed.substr(at), cut);
     EXPECT_LT(SecondsSince(start), kQuick);
+}
+
+namespace {
+
+Bytes Group(uint32_t id, const std::vector<uint32_t>& children) {
+    Bytes b;
+    b.PlainNode(id).U32(uint32_t(children.size()));
+    for (uint32_t child : children) b.U32(child);
+    return b;
+}
+
+// Without vertices; one empty submesh when it has bone references to build.
+Bytes Skinned(uint32_t id, uint32_t skeleton, const std::vector<uint32_t>& bones) {
+    Bytes b;
+    b.PlainNode(id).U32(0);
+    if (bones.empty())
+        b.U32(0);
+    else
+        b.U32(1).U32(0).U32(0);
+    b.U32(skeleton).U32(uint32_t(bones.size()));
+    for (uint32_t bone : bones) b.U32(bone).U32(0).U32(0).U32(1);
+    return b;
+}
+
+struct Converted {
+    explicit Converted(const std::vector<unsigned char>& file)
+        : source(file.data(), unsigned(file.size()), false), loader(&source) {
+        auto start = std::chrono::steady_clock::now();
+        CaptureFd out(1);
+        loader.Load();
+        scene = loader.CreateScene();
+        printed = out.Stop();
+        seconds = SecondsSince(start);
+    }
+    ~Converted() { delete scene; }
+    SceneNode* NodeWithId(unsigned int id) {
+        return static_cast<SceneNode*>(scene->Find(id, SceneObject::SOT_SceneNode));
+    }
+    // One frame of every pass; what it printed.
+    std::string Frame() {
+        Vector<SceneObject*> passes;
+        scene->FindAll(SceneObject::SOT_Pass, &passes);
+        CaptureFd out(1);
+        for (SceneObject* pass : passes) manager.Update(static_cast<Pass*>(pass), 1);
+        return out.Stop();
+    }
+    ROMSource source;
+    M3GLoader loader;
+    Scene* scene;
+    std::string printed;
+    double seconds;
+    SceneManager manager;
+};
+
+}  // namespace
+
+TEST(GraphBounds, BoneReferencesCannotNestGroupsPastTheLimit) {
+    // Groups 1..n, group k listing group k - 1, reached only as bones of one
+    // skinned mesh in that order: each is converted at a shallow depth and
+    // takes the chain below it, which grows one level per reference.
+    const unsigned int kGroups = 100000;
+    std::vector<std::vector<unsigned char>> records = {Record(0, HeaderData(1))};
+    std::vector<uint32_t> bones;
+    for (unsigned int k = 1; k <= kGroups; ++k) {
+        // Object index k + 1.
+        records.push_back(Record(9, k == 1 ? Group(k, {}) : Group(k, {k})));
+        bones.push_back(k + 1);
+    }
+    records.push_back(Record(16, Skinned(0, 0, bones)));
+    records.push_back(Record(22, Group(0, {kGroups + 2, kGroups + 1}).U32(0).U32(0)));
+    Converted c(M3GFile({Section(records)}));
+    EXPECT_LT(c.seconds, kQuick);
+    // A chain of 1001 levels is as deep as a nesting of 1000 groups gets; the
+    // next group is refused it and starts a chain of its own.
+    std::string expected;
+    for (unsigned int k = 1002; k <= kGroups; k += 1001)
+        expected += "M3G::Group::Create(): object " + std::to_string(k) +
+                    " would nest nodes deeper than 1000, ignored\n";
+    EXPECT_EQ(c.printed, expected);
+    EXPECT_EQ(c.NodeWithId(1000)->parent, c.NodeWithId(1001));
+    EXPECT_EQ(c.NodeWithId(1001)->parent, nullptr);
+    EXPECT_EQ(c.NodeWithId(1002)->children.Size(), 0u);
+    EXPECT_EQ(c.NodeWithId(1003)->children[0], c.NodeWithId(1002));
+    // The last chain is short enough to hang under the World.
+    EXPECT_EQ(c.NodeWithId(kGroups)->parent, c.NodeWithId(0));
+    EXPECT_EQ(c.Frame(), "");
+}
+
+TEST(GraphBounds, ASkeletonSharedByTwoSkinnedMeshesIsAttachedOnce) {
+    // Level k: skeleton K, skinned meshes S and T both over K, and K lists
+    // the next level's S and T. Attached under both, each K would double the
+    // paths below it: 2^40 at the bottom.
+    const unsigned int kLevels = 40;
+    auto K = [](unsigned int k) { return 2 + 3 * k; };
+    std::vector<std::vector<unsigned char>> records = {Record(0, HeaderData(1))};
+    for (unsigned int k = 0; k < kLevels; ++k) {
+        records.push_back(Record(9, k + 1 < kLevels ? Group(K(k), {K(k + 1) + 1, K(k + 1) + 2})
+                                                    : Group(K(k), {})));
+        records.push_back(Record(16, Skinned(K(k) + 1, K(k), {})));
+        records.push_back(Record(16, Skinned(K(k) + 2, K(k), {})));
+    }
+    records.push_back(Record(22, Group(0, {K(0) + 1, K(0) + 2}).U32(0).U32(0)));
+    Converted c(M3GFile({Section(records)}));
+    std::string expected;
+    for (unsigned int k = kLevels; k-- > 0;)
+        expected += "M3G::SkinnedMesh::Create(): object " + std::to_string(K(k)) +
+                    " already has a parent, ignored\n";
+    EXPECT_EQ(c.printed, expected);
+    for (unsigned int k = 0; k < kLevels; ++k) {
+        EXPECT_EQ(c.NodeWithId(K(k))->parent, c.NodeWithId(K(k) + 1)) << k;
+        EXPECT_EQ(c.NodeWithId(K(k) + 2)->children.Size(), 0u) << k;
+    }
+    EXPECT_EQ(c.Frame(), "");
+    EXPECT_LT(c.seconds, kQuick);
+}
+
+TEST(GraphBounds, ANodeStillBeingConvertedIsNotAttached) {
+    // A skeleton that lists its own skinned mesh.
+    Converted skeleton(M3GFile({Section({Record(0, HeaderData(1)),
+                                         Record(9, Group(1, {3})),       // 2
+                                         Record(16, Skinned(2, 2, {})),  // 3, over 2
+                                         Record(22, Group(0, {2}).U32(0).U32(0))})}));
+    EXPECT_EQ(skeleton.printed,
+              "M3G::SkinnedMesh::Create(): object 2 is still being converted, ignored\n");
+    EXPECT_EQ(skeleton.NodeWithId(2)->parent, skeleton.NodeWithId(1));
+    EXPECT_EQ(skeleton.NodeWithId(1)->parent, skeleton.NodeWithId(0));
+    // A bone group that lists the skinned mesh naming it: the mesh stays in
+    // the World rather than under a group that hangs nowhere.
+    Converted bone(M3GFile({Section({Record(0, HeaderData(1)),
+                                     Record(9, Group(1, {3})),        // 2
+                                     Record(16, Skinned(2, 0, {2})),  // 3, bone 2
+                                     Record(22, Group(0, {3}).U32(0).U32(0))})}));
+    EXPECT_EQ(bone.printed, "M3G::Group::Create(): object 3 is still being converted, ignored\n");
+    EXPECT_EQ(bone.NodeWithId(2)->parent, bone.NodeWithId(0));
+    EXPECT_EQ(bone.NodeWithId(1)->children.Size(), 0u);
+    EXPECT_EQ(bone.Frame(), "");
 }
 
 namespace {
