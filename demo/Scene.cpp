@@ -426,8 +426,25 @@ void Scene::Smooth(SceneNode* node, float angle) {
         printf("Demo::Scene::Smooth(): no node\n");
         return;
     }
-    for (unsigned int i = 0; i < node->meshes.Size(); ++i) Smooth(node->meshes[i], angle);
-    for (unsigned int i = 0; i < node->children.Size(); ++i) Smooth(node->children[i], angle);
+    // A mesh reached along several paths is smoothed once per path, as a
+    // recursive walk would; the walk's budget bounds how often.
+    auto smoothMeshes = [this, angle](SceneNode* reached) {
+        for (unsigned int i = 0; i < reached->meshes.Size(); ++i)
+            Smooth(reached->meshes[i], angle);
+    };
+    smoothMeshes(node);
+    Vector<WalkFrame> stack(16, 16);
+    bool complete = SceneNode::Walk(
+        &stack, node, false,
+        [&smoothMeshes](SceneNode* child, bool, bool*) {
+            smoothMeshes(child);
+            return true;
+        },
+        [](SceneNode*) {});
+    if (!complete)
+        printf("Demo::Scene::Smooth(): more than %u paths through the scene graph, the rest is "
+               "left unsmoothed\n",
+               SceneNode::VisitBudget());
 }
 
 void Scene::Smooth(Node* node, float angle) {

@@ -8,7 +8,7 @@
 #include "engine/Technique.h"
 #include "render/RenderQueue.h"
 
-SceneManager::SceneManager() : time(0.0f), queue(nullptr) {}
+SceneManager::SceneManager() : time(0.0f), queue(nullptr), walk(16, 16), reported(0) {}
 
 SceneManager::~SceneManager() {}
 
@@ -42,20 +42,13 @@ void SceneManager::Update(SceneNode* node, float t, SceneNode*) {
     node->Update(t);
     bool wasDirty = node->dirty;
     if (wasDirty) node->UpdateWorldTransform();
-    for (unsigned int i = 0; i < node->children.Size(); ++i) {
-        SceneNode* child = node->children[i];
-        if (!child->hidden) PropagateWorld(child, child->dirty || wasDirty);
-    }
-    // The node's own update may have hidden it.
-    if (!node->hidden) {
-        node->culled = false;
-        AssignNode(node);
-        for (unsigned int i = 0; i < node->children.Size(); ++i)
-            PropagateCull(node->children[i]);
-        RestoreNode(node);
-    } else {
+    WalkWorld(node, false, wasDirty);
+    // The node's own update may have hidden it; if not, this is the cull
+    // walk of a visible node.
+    if (!node->hidden)
+        PropagateCull(node);
+    else
         node->culled = true;
-    }
 }
 
 void SceneManager::AssignStates(Vector<RenderState*>* states) {
@@ -68,7 +61,10 @@ void SceneManager::AssignStates(Vector<RenderState*>* states) {
                    unsigned(type));
             continue;
         }
-        stacks[type].Add(state);
+        Vector<RenderState*>& stack = stacks[type];
+        // Doubling keeps a deep chain of nodes with states linear.
+        if (stack.Size() == stack.Capacity()) stack.Reserve(stack.Capacity() * 2);
+        stack.Add(state);
         queue->Push(state);
     }
 }
@@ -99,29 +95,69 @@ void SceneManager::AssignNode(SceneNode* node) {
 
 void SceneManager::RestoreNode(SceneNode* node) { RestoreStates(&node->states); }
 
+void SceneManager::ReportCut(WalkKind kind, const char* function) {
+    if (reported & kind) return;
+    reported |= kind;
+    printf("%s(): more than %u paths through the scene graph, the rest is skipped\n", function,
+           SceneNode::VisitBudget());
+}
+
+void SceneManager::WalkWorld(SceneNode* root, bool updateRoot, bool forceChildren) {
+    if (updateRoot) root->UpdateWorldTransform();
+    // A child's dirty flag is read when the walk reaches it: an earlier path
+    // to the same node may have cleaned it.
+    bool complete = SceneNode::Walk(
+        &walk, root, forceChildren,
+        [](SceneNode* child, bool parentForced, bool* forced) {
+            if (child->hidden) return false;
+            *forced = parentForced || child->dirty;
+            if (*forced) child->UpdateWorldTransform();
+            return true;
+        },
+        [](SceneNode*) {});
+    if (!complete) ReportCut(WK_World, "SceneManager::PropagateWorld");
+}
+
 void SceneManager::PropagateWorld(SceneNode* node, bool force) {
-    if (force) node->UpdateWorldTransform();
-    for (unsigned int i = 0; i < node->children.Size(); ++i) {
-        SceneNode* child = node->children[i];
-        if (!child->hidden) PropagateWorld(child, force || child->dirty);
-    }
+    if (node) WalkWorld(node, force, force);
 }
 
 void SceneManager::PropagateCull(SceneNode* node) {
+    if (!node) return;
     if (node->hidden) {
         node->culled = true;
         return;
     }
     node->culled = false;
     AssignNode(node);
-    for (unsigned int i = 0; i < node->children.Size(); ++i) PropagateCull(node->children[i]);
-    RestoreNode(node);
+    // Each node's restore follows its subtree, so the states nest as they
+    // would in a recursive walk, also when the walk is cut off.
+    bool complete = SceneNode::Walk(
+        &walk, node, false,
+        [this](SceneNode* child, bool, bool*) {
+            // A hidden node's subtree is skipped and its children's flags are left alone.
+            if (child->hidden) {
+                child->culled = true;
+                return false;
+            }
+            child->culled = false;
+            AssignNode(child);
+            return true;
+        },
+        [this](SceneNode* left) { RestoreNode(left); });
+    if (!complete) ReportCut(WK_Cull, "SceneManager::PropagateCull");
 }
 
 void SceneManager::PropagateLookAt(SceneNode* node) {
+    if (!node) return;
     node->UpdateLookAt();
-    for (unsigned int i = 0; i < node->children.Size(); ++i) {
-        SceneNode* child = node->children[i];
-        if (!child->hidden) PropagateLookAt(child);
-    }
+    bool complete = SceneNode::Walk(
+        &walk, node, false,
+        [](SceneNode* child, bool, bool*) {
+            if (child->hidden) return false;
+            child->UpdateLookAt();
+            return true;
+        },
+        [](SceneNode*) {});
+    if (!complete) ReportCut(WK_LookAt, "SceneManager::PropagateLookAt");
 }

@@ -3,12 +3,12 @@
 // restoring inherited states as it leaves each subtree.
 #pragma once
 
+#include "engine/SceneNode.h"
 #include "math/Types.h"
 #include "render/RenderState.h"
 
 class Pass;
 class RenderQueue;
-class SceneNode;
 class Technique;
 
 class SceneManager {
@@ -33,6 +33,9 @@ public:
     void AssignNode(SceneNode* node);
     void RestoreNode(SceneNode* node);
 
+    // Depth-first walks in child order, on an explicit stack. Each is cut off
+    // after SceneNode::VisitBudget() paths, with a message the first time a
+    // walk of its kind is cut; the queue's states stay balanced.
     void PropagateWorld(SceneNode* node, bool force);
     void PropagateCull(SceneNode* node);
     void PropagateLookAt(SceneNode* node);
@@ -42,4 +45,14 @@ public:
     // States in force per type along the current path, innermost last; all
     // empty between pass updates.
     Vector<RenderState*> stacks[RenderState::RST_Count];
+
+private:
+    enum WalkKind { WK_World = 1, WK_Cull = 2, WK_LookAt = 4 };
+    // World walk below root: root is recomputed when updateRoot is set, its
+    // children when forceChildren is set or they are dirty, and so on down.
+    void WalkWorld(SceneNode* root, bool updateRoot, bool forceChildren);
+    void ReportCut(WalkKind kind, const char* function);
+
+    Vector<WalkFrame> walk;  // the walks' frames; keeps its room between frames
+    unsigned int reported;   // WalkKind bits of the walks already reported as cut
 };

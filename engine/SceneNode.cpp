@@ -1,16 +1,32 @@
-// Scene graph nodes: attachment rules and the recursive animation update.
+// Scene graph nodes: attachment rules and the animation update of a subtree.
 #include "engine/SceneNode.h"
 
 #include <cstdio>
-#include <unordered_set>
-#include <vector>
 
 #include "render/RenderState.h"
+
+unsigned int SceneNode::liveCount = 0;
+
+namespace {
+
+// Cycle searches tell their nodes apart from earlier searches' by this; 64
+// bits never wrap.
+unsigned long long searchCount = 0;
+
+// Shared by every Update; frames of a nested Update would sit above those of
+// the one enclosing it. It keeps its room, so steady frames allocate nothing.
+Vector<WalkFrame>& UpdateStack() {
+    static Vector<WalkFrame> stack(16, 16);
+    return stack;
+}
+
+}  // namespace
 
 SceneNode::SceneNode(const Vec3& location, const Quat& rotation, SceneNode* parent, Mesh* mesh,
                      Camera* camera)
     : culled(false), hidden(false), camera(nullptr), meshes(1, 1), children(1, 1), states(1, 1),
-      geometryState(this), lastUpdateTime(0.0f) {
+      geometryState(this), lastUpdateTime(0.0f), parentCount(0), searchMark(0) {
+    ++liveCount;
     transform.translation = location;
     transform.rotation = rotation;
     transform.rotationMatrix.LoadFromQuaternion(rotation);
@@ -20,22 +36,57 @@ SceneNode::SceneNode(const Vec3& location, const Quat& rotation, SceneNode* pare
     if (camera) this->camera = camera;
 }
 
-SceneNode::~SceneNode() {}
+SceneNode::~SceneNode() { --liveCount; }
 
-bool SceneNode::IsInSubtreeOf(const SceneNode* root) const {
-    // Iterative and each node once: a subtree shared by several parents would
-    // otherwise be walked once per path (exponential in the depth of a chain
-    // of shared nodes), and a deep chain would exhaust the stack.
-    std::vector<const SceneNode*> pending(1, root);
-    std::unordered_set<const SceneNode*> seen;
-    while (!pending.empty()) {
-        const SceneNode* node = pending.back();
-        pending.pop_back();
-        if (node == this) return true;
-        if (!seen.insert(node).second) continue;
-        for (const SceneNode* child : node->children) pending.push_back(child);
+unsigned int SceneNode::VisitBudget() {
+    unsigned long long budget = 4ull * liveCount + 1024;
+    return budget > 0xFFFFFFFFull ? 0xFFFFFFFFu : unsigned(budget);
+}
+
+void SceneNode::PushFrame(Vector<WalkFrame>* stack, const WalkFrame& frame) {
+    if (stack->Size() == stack->Capacity()) stack->Reserve(stack->Capacity() * 2 + 16);
+    stack->Add(frame);
+}
+
+bool SceneNode::WouldCloseCycle(SceneNode* child) {
+    if (child == this) return true;
+    // A cycle needs a path from child down to this: none without children
+    // below child or parents above this. This keeps building a chain from
+    // either end free of searches.
+    if (child->children.Size() == 0 || parentCount == 0) return false;
+    // Otherwise search both sides in turn and stop with the first one done,
+    // so the cost is that of the smaller: upwards from this while each node
+    // has a single known parent (then the chain is all there is above),
+    // downwards from child through every node once.
+    unsigned long long mark = ++searchCount;
+    static Vector<SceneNode*> pending(16, 16);
+    pending.Clear();
+    pending.Add(child);
+    child->searchMark = mark;
+    const SceneNode* up = this;
+    bool climbing = true;
+    for (;;) {
+        if (climbing) {
+            if (up->parentCount == 0) return false;
+            if (up->parentCount == 1 && up->parent) {
+                // Only SceneNode::Attach sets the parent of a scene node.
+                up = static_cast<const SceneNode*>(up->parent);
+                if (up == child) return true;
+            } else {
+                climbing = false;
+            }
+        }
+        if (pending.Empty()) return false;
+        SceneNode* node = pending.Last();
+        pending.Pop();
+        for (SceneNode* next : node->children) {
+            if (next == this) return true;
+            if (next->searchMark == mark) continue;
+            next->searchMark = mark;
+            if (pending.Size() == pending.Capacity()) pending.Reserve(pending.Capacity() * 2);
+            pending.Add(next);
+        }
     }
-    return false;
 }
 
 void SceneNode::Attach(SceneNode* child) {
@@ -43,12 +94,21 @@ void SceneNode::Attach(SceneNode* child) {
         printf("SceneNode::Attach(): null child, ignored\n");
         return;
     }
-    // The traversals recurse through children; a cycle would never end.
-    if (IsInSubtreeOf(child)) {
+    // A second entry would double every path through the child. A node
+    // without parents is nobody's child, which spares the search.
+    if (child->parentCount > 0 && children.Contains(child)) {
+        printf("SceneNode::Attach(): node is already a child of this node, ignored\n");
+        return;
+    }
+    // The traversals would never leave a cycle.
+    if (WouldCloseCycle(child)) {
         printf("SceneNode::Attach(): node would become its own descendant, ignored\n");
         return;
     }
+    // Doubling the room keeps a node with very many children linear to build.
+    if (children.Size() == children.Capacity()) children.Reserve(children.Capacity() * 2);
     children.Add(child);
+    ++child->parentCount;
     child->SceneSpatial::SetParent(this);
 }
 
@@ -61,7 +121,7 @@ void SceneNode::SetParent(SceneNode* p) {
 
 void SceneNode::Detach(SceneNode* child) {
     if (!child) return;
-    children.Remove(child);
+    if (children.Remove(child) && child->parentCount > 0) --child->parentCount;
     child->parent = nullptr;
 }
 
@@ -82,7 +142,25 @@ void SceneNode::Attach(Camera* c) { camera = c; }
 void SceneNode::Update(float time) {
     if (time == lastUpdateTime) return;
     SceneSpatial::Update(time);
-    for (unsigned int i = 0; i < children.Size(); ++i) children[i]->Update(time);
-    for (unsigned int i = 0; i < states.Size(); ++i) states[i]->Update(time);
-    lastUpdateTime = time;
+    // A node reached again at the same time is skipped with its subtree, so
+    // shared nodes cost one visit per entry, not per path; the budget still
+    // bounds a time that never equals itself (NaN).
+    bool complete = Walk(
+        &UpdateStack(), this, false,
+        [time](SceneNode* child, bool, bool*) {
+            if (time == child->lastUpdateTime) return false;
+            child->SceneSpatial::Update(time);
+            return true;
+        },
+        [time](SceneNode* node) {
+            for (unsigned int i = 0; i < node->states.Size(); ++i) node->states[i]->Update(time);
+            node->lastUpdateTime = time;
+        });
+    static bool reported = false;
+    if (!complete && !reported) {
+        reported = true;
+        printf("SceneNode::Update(): more than %u paths through the scene graph, the rest is "
+               "not animated\n",
+               VisitBudget());
+    }
 }

@@ -3,8 +3,6 @@
 
 #include <cstdio>
 
-#include "engine/SceneNode.h"
-
 namespace M3G {
 
 Group::Group(DataSource* source, Loader* loader) : Node(source, loader) {
@@ -25,19 +23,9 @@ void Group::Create() {
         case T_Group:
         case T_Light:
         case T_Mesh:
-        case T_SkinnedMesh: {
-            SceneNode* node = static_cast<Node*>(child)->CreateSceneNode();
-            // A node of a scene file has one parent. A second one would make
-            // every traversal walk its subtree once per path, which a chain of
-            // doubly listed groups turns into an exponential amount of work.
-            if (node && node->parent) {
-                printf("M3G::Group::Create(): object %u already has a parent, ignored\n",
-                       children[i]);
-                break;
-            }
-            sceneNode->Attach(node);
+        case T_SkinnedMesh:
+            AttachChild(static_cast<Node*>(child), children[i], "M3G::Group::Create");
             break;
-        }
         default:
             printf("M3G::Group::Create(): unsupported object %d, type %d\n", int(children[i]),
                    int(child->GetType()));

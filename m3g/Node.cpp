@@ -31,7 +31,9 @@ Node::Node(DataSource* source, Loader* loader)
       yReference(0),
       extraCount(0),
       extras(nullptr),
-      sceneNode(nullptr) {
+      sceneNode(nullptr),
+      converting(false),
+      nesting(1) {
     renderingEnabled = ReadBool(source);
     pickingEnabled = ReadBool(source);
     alphaFactor = ReadU8(source);
@@ -88,7 +90,9 @@ SceneNode* Node::CreateSceneNode() {
     scene->objects.Add(sceneNode);
     if (nodeDepth < kMaxNodeDepth) {
         ++nodeDepth;
+        converting = true;
         Create();
+        converting = false;
         --nodeDepth;
     } else {
         printf("M3G::Node::CreateSceneNode(): nodes nested deeper than %u, object %u keeps no "
@@ -102,7 +106,37 @@ SceneNode* Node::CreateSceneNode() {
         sceneNode->Attach(marker);
         scene->objects.Add(marker);
     }
+    // Appearance nodes and markers are leaves: one level more.
+    if (sceneNode->children.Size() > 0 && nesting < 2) nesting = 2;
     return sceneNode;
+}
+
+bool Node::AttachChild(Node* child, unsigned int index, const char* function) {
+    SceneNode* node = child->CreateSceneNode();
+    // Still being converted: it encloses this node, through children or
+    // references, and its own nesting is not known yet.
+    if (child->converting) {
+        printf("%s(): object %u is still being converted, ignored\n", function, index);
+        return false;
+    }
+    // A second parent would make every traversal walk the subtree once per
+    // path, which a chain of doubly listed nodes turns into exponential work.
+    if (node->parent) {
+        printf("%s(): object %u already has a parent, ignored\n", function, index);
+        return false;
+    }
+    // Nesting is counted bottom-up, as attaching builds the graph: a chain
+    // of bone references can have made a deep subtree at a shallow depth of
+    // conversion. The limit matches the one on conversion depth.
+    if (child->nesting > kMaxNodeDepth) {
+        printf("%s(): object %u would nest nodes deeper than %u, ignored\n", function, index,
+               kMaxNodeDepth);
+        return false;
+    }
+    sceneNode->Attach(node);
+    if (node->parent != sceneNode) return false;
+    if (child->nesting + 1 > nesting) nesting = child->nesting + 1;
+    return true;
 }
 
 }  // namespace M3G

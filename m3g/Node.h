@@ -17,6 +17,12 @@ public:
     SceneNode* CreateSceneNode();
     // What is particular to the node class; called once by CreateSceneNode.
     virtual void Create() {}
+    // Attaches a converted node (a group child or a skeleton, named by its
+    // object index) under this node's. A scene-file node has one parent, and
+    // no chain of nodes may nest deeper than the conversion's limit, however
+    // it was reached (bone references convert nodes out of nesting order).
+    // Refused with a message from function otherwise.
+    bool AttachChild(Node* child, unsigned int index, const char* function);
 
     bool renderingEnabled;
     bool pickingEnabled;
@@ -31,6 +37,8 @@ public:
     unsigned int* extras;     // owned
 
     SceneNode* sceneNode;  // conversion cache; owned by the scene
+    bool converting;       // Create() has not returned yet
+    unsigned int nesting;  // levels of attached records from this one down, itself included
 };
 
 }  // namespace M3G

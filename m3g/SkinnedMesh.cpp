@@ -62,10 +62,10 @@ SkinnedMesh::~SkinnedMesh() {
 }
 
 void SkinnedMesh::Create() {
-    // Every bone node must exist before the references name them.
-    Group* skeletonRecord = static_cast<Group*>(loader->GetObject(skeleton, T_Group));
-    SceneNode* skeletonNode = skeletonRecord ? skeletonRecord->CreateSceneNode() : nullptr;
-    if (skeletonNode) sceneNode->Attach(skeletonNode);
+    // Every bone node must exist before the references name them. The
+    // skeleton is attached by the rules of a group's children.
+    if (Group* skeletonRecord = static_cast<Group*>(loader->GetObject(skeleton, T_Group)))
+        AttachChild(skeletonRecord, skeleton, "M3G::SkinnedMesh::Create");
     for (unsigned int i = 0; i < submeshCount; ++i) {
         SceneNode* node = CreateAppearance(submeshes[i].appearance);
         ::SkinnedMesh* mesh = new ::SkinnedMesh();

@@ -1,9 +1,9 @@
 // Scene nodes: refused attachments, world, normal and previous-world matrices against
 // double-precision references, animation of the subtree; the pass enable switch.
+// Duplicates, cycles in large graphs and deep chains: test_graph_bounds.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 #include "engine/Animation.h"
 #include "engine/Pass.h"
@@ -43,13 +43,10 @@ TEST(SceneNodeAttach, ACycleOrANullChildIsRefused) {
     EXPECT_EQ(1u, a.children.Size());
     EXPECT_EQ(1u, b.children.Size());
     EXPECT_EQ(nullptr, a.parent);
-    // A duplicate closes no cycle: it is listed twice.
-    b.Attach(&c);
-    EXPECT_EQ(2u, b.children.Size());
     // Not a child of a, yet its parent pointer is cleared.
     a.Detach(&c);
     EXPECT_EQ(nullptr, c.parent);
-    EXPECT_EQ(2u, b.children.Size());
+    EXPECT_EQ(1u, b.children.Size());
 }
 
 TEST(SceneSpatialWorld, ThreeLevelsAgainstIndependentMatrices) {
@@ -126,19 +123,4 @@ TEST(PassUpdate, EnableThresholdIsHalfAroundZero) {
         pass.Update(5);
         EXPECT_EQ(row.enabled, pass.enabled);
     }
-}
-
-TEST(SceneNodeAttach, CycleCheckVisitsSharedNodesOnce) {
-    // Each level lists the next node twice: 2^60 paths, 61 distinct nodes.
-    std::vector<SceneNode*> chain;
-    for (int i = 0; i <= 60; ++i) chain.push_back(new SceneNode(Vec3::ZERO, Quat::ZERO, nullptr, nullptr, nullptr));
-    for (int i = 60; i > 0; --i) {
-        chain[i - 1]->Attach(chain[i]);
-        chain[i - 1]->Attach(chain[i]);
-    }
-    testsupport::CaptureFd out(1);
-    chain[60]->Attach(chain[0]);  // would close a cycle through every level
-    EXPECT_EQ(out.Stop(), "SceneNode::Attach(): node would become its own descendant, ignored\n");
-    EXPECT_EQ(chain[60]->children.Size(), 0u);
-    for (SceneNode* node : chain) delete node;
 }

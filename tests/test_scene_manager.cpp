@@ -105,6 +105,12 @@ TEST_F(SceneManagerQueue, NodeWithoutMeshesContributesStatesButNoGeometry) {
     EXPECT_EQ("Geometry(R), Blend(B1), Geometry(C2)", Run());
 }
 
+TEST_F(SceneManagerQueue, ASharedNodeIsQueuedOncePerPathWithItsStatesRestoredEachTime) {
+    Build({&b1}, {&b2});
+    second.Attach(&first);
+    EXPECT_EQ("Blend(B2), Geometry(C1), Blend(B1), Geometry(C2), Blend(B2), Geometry(C1)", Run());
+}
+
 TEST_F(SceneManagerQueue, HiddenChildIsCulledAndNotRecomputed) {
     Build({}, {&b1});
     first.hidden = true;
