@@ -119,12 +119,9 @@ bool Node::AttachChild(Node* child, unsigned int index, const char* function) {
         printf("%s(): object %u is still being converted, ignored\n", function, index);
         return false;
     }
-    // A second parent would make every traversal walk the subtree once per
-    // path, which a chain of doubly listed nodes turns into exponential work.
-    if (node->parent) {
-        printf("%s(): object %u already has a parent, ignored\n", function, index);
-        return false;
-    }
+    // A node listed under a second parent is attached under both in turn; the
+    // walks over the graph are bounded by their budget of paths, so a chain of
+    // doubly listed nodes costs a bounded amount per frame, not 2^depth.
     // Nesting is counted bottom-up, as attaching builds the graph: a chain
     // of bone references can have made a deep subtree at a shallow depth of
     // conversion. The limit matches the one on conversion depth.
