@@ -13,13 +13,13 @@ static void PrintUsage() {
            "  --start MS              start the timeline at MS milliseconds\n"
            "  --frames N              end after N frames\n"
            "  --capture DIR           offline rendering: write every frame as DIR/frame-NNNNNN.png\n"
-           "  --help                  this text\n"
+           "  -h, --help              this text\n"
            "keys: Escape quits, space pauses and resumes, 1 restarts\n");
 }
 
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
-        if (strcmp(argv[i], "--help") == 0) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
             PrintUsage();
             return 0;
         }
