@@ -112,7 +112,7 @@ TEST(M3GCensus, ToolPrintsTheCountsInTypeOrder) {
     std::string path = M3GDir() + "/" + names[0];
     Census walked;
     ASSERT_TRUE(WalkM3G(ReadBytes(path), &walked));
-    CommandResult r = testsupport::Run({BinaryPath("m3g-info"), path});
+    CommandResult r = testsupport::Run({BinaryPath("m3g-info"), "--census", path});
     EXPECT_EQ(r.exitCode, 0);
     std::vector<unsigned int> printed, expected;
     std::istringstream lines(r.out);
