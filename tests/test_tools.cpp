@@ -826,6 +826,38 @@ TEST(M3GInfoDamage, ReadingMessagesAreReportedWithStatusZero) {
         << text.out;
 }
 
+// A few kilobytes can name one node tens of thousands of times; the report
+// stops listing rather than growing without bound.
+TEST(M3GInfoDamage, EndlessRepeatsAreCutShort) {
+    Bytes world;
+    world.PlainNode(1).U32(60000);
+    for (int i = 0; i < 60000; ++i) world.U32(2);
+    world.U32(0).U32(0);
+    TempDir dir;
+    WriteFile(
+        dir.File("many.m3g"),
+        M3GFile({Section(
+            {Record(0, HeaderData(1)), Record(9, Bytes().PlainNode(5).U32(0)), Record(22, world)}, 1)}));
+    Json r = Report(dir.File("many.m3g"));
+    const Json& children = r["worlds"][0]["children"];
+    ASSERT_EQ(children.items.size(), 50000u);
+    EXPECT_EQ(children[0]["userId"].number, 5.0);
+    EXPECT_TRUE(children[1]["repeated"].flag);
+    EXPECT_EQ(r["worlds"][0]["childrenNotShown"].number, 10000.0);
+    EXPECT_TRUE(r["truncated"].flag);
+    // Each mention after the first is refused by the conversion with a message;
+    // the first 10000 are kept.
+    ASSERT_EQ(r["messages"]["conversion"].items.size(), 10000u);
+    EXPECT_EQ(r["messages"]["conversion"][9999].text,
+              "M3G::Group::Create(): object 2 already has a parent, ignored");
+    EXPECT_EQ(r["messages"]["conversionNotShown"].number, 59999.0 - 10000.0);
+    CommandResult text = RunTool("m3g-info", {dir.File("many.m3g")});
+    EXPECT_NE(text.out.find("\n    ... 10000 more children not shown\n"), std::string::npos);
+    EXPECT_NE(
+        text.out.find("\n  ... 49999 more conversion messages not shown\nCut short after 50000 entries"),
+        std::string::npos);
+}
+
 // Prefixes and flipped bytes of real files: always a report that parses, or
 // for fewer than twelve bytes the refusal, never a crash.
 TEST(M3GInfoDamage, TruncationAndByteFlipSweeps) {

@@ -7,10 +7,12 @@
 // cannot be opened or is not a scene file, 2 on wrong usage.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,6 +51,10 @@ const char kUsage[] = "usage: m3g-info [--json | --census] FILE\n";
 
 // Deeper nodes are not shown; real scenes stay far below this.
 const unsigned int kMaxDepth = 200;
+// Lists stop growing once the report holds this many nodes, submeshes,
+// textures and tracks: a small damaged file can name one object millions of
+// times, and every mention would cost memory.
+const unsigned long kMaxEntries = 50000;
 
 struct TypeName {
     unsigned int code;
@@ -210,6 +216,9 @@ unsigned char* ReadWhole(const char* path, unsigned int* length) {
     return data;
 }
 
+// Messages kept per phase; the rest are only counted.
+const size_t kMaxMessages = 10000;
+
 // Collects what the loader prints on standard output between Start and Stop,
 // one entry per line; without a scratch file the lines go out as they come.
 class Messages {
@@ -224,28 +233,44 @@ public:
         saved = dup(1);
         if (saved < 0 || dup2(fileno(file), 1) < 0) saved = -1;
     }
-    std::vector<std::string> Stop() {
-        std::vector<std::string> lines;
-        if (saved < 0) return lines;
+    // The first kMaxMessages lines into lines; the number of further lines.
+    unsigned long Stop(std::vector<std::string>* lines) {
+        if (saved < 0) return 0;
         fflush(stdout);
         dup2(saved, 1);
         close(saved);
         saved = -1;
-        std::string all;
+        unsigned long dropped = 0;
+        std::string line;
+        bool open = false;  // a line has begun
         rewind(file);
         char chunk[4096];
         size_t n;
-        while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) all.append(chunk, n);
+        while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) {
+            for (size_t i = 0; i < n; ++i) {
+                bool keep = lines->size() < kMaxMessages;
+                if (chunk[i] != '\n') {
+                    if (keep) line += chunk[i];
+                    open = true;
+                    continue;
+                }
+                if (keep)
+                    lines->push_back(line);
+                else
+                    ++dropped;
+                line.clear();
+                open = false;
+            }
+        }
+        if (open) {
+            if (lines->size() < kMaxMessages)
+                lines->push_back(line);
+            else
+                ++dropped;
+        }
         rewind(file);
         if (ftruncate(fileno(file), 0) != 0) clearerr(file);
-        size_t start = 0;
-        while (start < all.size()) {
-            size_t end = all.find('\n', start);
-            if (end == std::string::npos) end = all.size();
-            lines.push_back(all.substr(start, end - start));
-            start = end + 1;
-        }
-        return lines;
+        return dropped;
     }
 
 private:
@@ -267,10 +292,13 @@ public:
     explicit Inspector(M3GLoader* loader)
         : loader(loader),
           shown(loader->objects.Size() + 1, false),
-          listed(loader->objects.Size() + 1, false) {}
+          listed(loader->objects.Size() + 1, false),
+          entries(0),
+          truncated(false) {}
 
     Value Report(const char* path, unsigned int size, const std::vector<std::string>& reading,
-                 const std::vector<std::string>& conversion) {
+                 unsigned long readingDropped, const std::vector<std::string>& conversion,
+                 unsigned long conversionDropped) {
         Value report = Value::Map();
         report.Set("file", Value::Text(path));
         report.Set("size", Value::Int(size));
@@ -294,7 +322,10 @@ public:
         for (const std::string& line : reading) loaderLines.Add(Value::Text(line));
         Value& conversionLines = messages.Set("conversion", Value::List());
         for (const std::string& line : conversion) conversionLines.Add(Value::Text(line));
+        messages.Set("loaderNotShown", Value::Int((long long)readingDropped));
+        messages.Set("conversionNotShown", Value::Int((long long)conversionDropped));
         report.Set("messages", std::move(messages));
+        report.Set("truncated", Value::Bool(truncated));
         return report;
     }
 
@@ -302,6 +333,14 @@ private:
     M3G::Object* At(unsigned int index) const { return loader->GetObject(index); }
     bool Is(unsigned int index, M3G::Object::Type type) const {
         return loader->GetObject(index, type) != nullptr;
+    }
+    bool Spend() const {
+        if (entries >= kMaxEntries) {
+            truncated = true;
+            return false;
+        }
+        ++entries;
+        return true;
     }
     bool IsNode(unsigned int index) const { return dynamic_cast<M3G::Node*>(At(index)) != nullptr; }
 
@@ -440,9 +479,12 @@ private:
                 break;
         }
         if (const M3G::Group* group = dynamic_cast<const M3G::Group*>(node)) {
-            Value& children = v.Set("children", Value::List());
-            for (unsigned int c = 0; c < group->childCount; ++c)
+            Value children = Value::List();
+            unsigned int c = 0;
+            for (; c < group->childCount && Spend(); ++c)
                 children.Add(NodeValue(group->children[c], depth + 1));
+            v.Set("children", std::move(children));
+            if (c < group->childCount) v.Set("childrenNotShown", Value::Int(group->childCount - c));
         }
         return v;
     }
@@ -640,7 +682,7 @@ private:
         v.Set("layer", Value::Int(a->layer));
         v.Set("material", MaterialValue(a->material));
         Value& textures = v.Set("textures", Value::List());
-        for (unsigned int i = 0; i < a->textureCount; ++i)
+        for (unsigned int i = 0; i < a->textureCount && Spend(); ++i)
             textures.Add(TextureValue(a->textures[i]));
         v.Set("polygonMode", PolygonModeValue(a->polygonMode));
         v.Set("compositingMode", CompositingModeValue(a->compositingMode));
@@ -650,7 +692,7 @@ private:
     void MeshValue(const M3G::Mesh* mesh, unsigned int depth, Value* v) {
         unsigned long long triangles = 0;
         Value submeshes = Value::List();
-        for (unsigned int i = 0; i < mesh->submeshCount; ++i) {
+        for (unsigned int i = 0; i < mesh->submeshCount && Spend(); ++i) {
             unsigned long long t = 0;
             Value& s = submeshes.Add(Value::Map());
             s.Set("indexBuffer", IndexBufferValue(mesh->submeshes[i].indexBuffer, &t));
@@ -677,13 +719,9 @@ private:
         v.Set("perVertexBones", Value::Bool(skin->perVertexBones));
         v.Set("references", Value::Int(skin->referenceCount));
         // Bones are the distinct nodes the mesh follows.
-        std::vector<unsigned int> distinct;
-        for (unsigned int b : bones) {
-            bool seen = false;
-            for (unsigned int d : distinct) seen = seen || d == b;
-            if (!seen) distinct.push_back(b);
-        }
-        v.Set("bones", Value::Int((long long)distinct.size()));
+        std::sort(bones.begin(), bones.end());
+        bones.erase(std::unique(bones.begin(), bones.end()), bones.end());
+        v.Set("bones", Value::Int((long long)bones.size()));
         // The conversion's batches: each submesh becomes an engine skinned
         // mesh under a child of the mesh's node. Null when it was not converted.
         if (skin->sceneNode) {
@@ -704,9 +742,21 @@ private:
     }
 
     Value Animation() const {
+        // The objects each track animates, found in one pass.
+        std::map<unsigned int, std::vector<unsigned int>> owners;
+        for (unsigned int j = 1; j <= loader->objects.Size(); ++j)
+            if (const auto* owner = dynamic_cast<const M3G::Object3D*>(At(j)))
+                for (unsigned int k = 0; k < owner->animationTrackCount; ++k) {
+                    std::vector<unsigned int>& list = owners[owner->animationTracks[k]];
+                    if (list.empty() || list.back() != j) list.push_back(j);
+                }
         Value controllers = Value::List(), tracks = Value::List();
         for (unsigned int i = 1; i <= loader->objects.Size(); ++i) {
             M3G::Object* object = At(i);
+            if ((dynamic_cast<const M3G::AnimationController*>(object) ||
+                 dynamic_cast<const M3G::AnimationTrack*>(object)) &&
+                !Spend())
+                break;
             if (const auto* c = dynamic_cast<const M3G::AnimationController*>(object)) {
                 Value& x = controllers.Add(Start(i, object));
                 x.Set("speed", Value::Real(c->speed));
@@ -720,14 +770,8 @@ private:
                 Value& x = tracks.Add(Start(i, object));
                 x.Set("property", Value::Text(NameOf(sc_properties, t->property, "property")));
                 Value& targets = x.Set("targets", Value::List());
-                for (unsigned int j = 1; j <= loader->objects.Size(); ++j) {
-                    const auto* owner = dynamic_cast<const M3G::Object3D*>(At(j));
-                    if (!owner) continue;
-                    bool animates = false;
-                    for (unsigned int k = 0; k < owner->animationTrackCount; ++k)
-                        animates = animates || owner->animationTracks[k] == i;
-                    if (animates) targets.Add(Start(j, At(j)));
-                }
+                for (unsigned int j : owners[i])
+                    if (Spend()) targets.Add(Start(j, At(j)));
                 x.Set("controller",
                       Reference(t->animationController, M3G::Object::T_AnimationController));
                 x.Set("keyframeSequence", Sequence(t->keyframeSequence));
@@ -759,8 +803,10 @@ private:
     }
 
     M3GLoader* loader;
-    std::vector<bool> shown;   // by object index: already in the tree
-    std::vector<bool> listed;  // by object index: some group or skin names it
+    std::vector<bool> shown;        // by object index: already in the tree
+    std::vector<bool> listed;       // by object index: some group or skin names it
+    mutable unsigned long entries;  // spent of kMaxEntries
+    mutable bool truncated;         // some list was cut short
 };
 
 // ---------------------------------------------------------------- JSON
@@ -1106,6 +1152,8 @@ void PrintNode(const Value& n, unsigned int indent) {
         }
     }
     for (const Value& child : n["children"].items) PrintNode(child, in);
+    if (n.Has("childrenNotShown"))
+        Line(in, "... " + Num(n["childrenNotShown"].Number()) + " more children not shown");
 }
 
 void PrintText(const Value& r) {
@@ -1171,7 +1219,14 @@ void PrintText(const Value& r) {
         printf("Messages:\n");
         for (const Value& m : messages["loader"].items) Line(2, "loader: " + m.text);
         for (const Value& m : messages["conversion"].items) Line(2, "conversion: " + m.text);
+        for (const char* phase : {"loader", "conversion"}) {
+            double dropped = messages[(std::string(phase) + "NotShown").c_str()].Number();
+            if (dropped != 0.0)
+                Line(2, "... " + Num(dropped) + " more " + phase + " messages not shown");
+        }
     }
+    if (r["truncated"].flag)
+        printf("Cut short after %lu entries (nodes, submeshes, textures, tracks)\n", kMaxEntries);
 }
 
 // The object census alone, one "Type: count" line each, in type-code order.
@@ -1254,12 +1309,14 @@ int main(int argc, char** argv) {
     Messages messages;
     messages.Start();
     loader.Load();
-    std::vector<std::string> reading = messages.Stop();
+    std::vector<std::string> reading, conversion;
+    unsigned long readingDropped = messages.Stop(&reading);
     messages.Start();
     Scene* scene = loader.CreateScene();
-    std::vector<std::string> conversion = messages.Stop();
+    unsigned long conversionDropped = messages.Stop(&conversion);
     Inspector inspector(&loader);
-    Value report = inspector.Report(path, length, reading, conversion);
+    Value report =
+        inspector.Report(path, length, reading, readingDropped, conversion, conversionDropped);
     if (mode == kJson) {
         PutJson(report, 0);
         putchar('\n');
