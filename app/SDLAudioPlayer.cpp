@@ -22,7 +22,9 @@ SDLAudioPlayer::~SDLAudioPlayer() { CleanUp(); }
 bool SDLAudioPlayer::LoadStream(const char* url) {
     if (!url || strncmp(url, "file://", 7) != 0) return false;
     char* path = SDLPlatform::Urldecode(url + 7);
-    int status = Init(path);
+    // A track beside the archive plays whatever the current folder.
+    const SDLPlatform* platform = dynamic_cast<const SDLPlatform*>(Platform::current);
+    int status = Init(platform ? platform->LocateFile(path).c_str() : path);
     delete[] path;
     return status == 0;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <unistd.h>
 
 #include "app/SDLAudioPlayer.h"
 #include "app/SDLImageLoader.h"
@@ -28,6 +29,7 @@ void SDLPlatform::ReleaseResourceLibrary() {
     delete librarySource;
     library = nullptr;
     librarySource = nullptr;
+    libraryFolder.clear();
 }
 
 void SDLPlatform::LoadResourceLibrary(const char* path) {
@@ -42,7 +44,18 @@ void SDLPlatform::LoadResourceLibrary(const char* path) {
     librarySource = file;
     library = new ResourceLibrary(file);
     // The library has reported the damage; lookups fall through to files.
-    if (!library->IsValid()) ReleaseResourceLibrary();
+    if (!library->IsValid()) {
+        ReleaseResourceLibrary();
+        return;
+    }
+    const char* slash = strrchr(path, '/');
+    if (slash) libraryFolder.assign(path, size_t(slash - path) + 1);
+}
+
+std::string SDLPlatform::LocateFile(const char* path) const {
+    if (path[0] == '/' || libraryFolder.empty() || access(path, F_OK) == 0) return path;
+    std::string beside = libraryFolder + path;
+    return access(beside.c_str(), F_OK) == 0 ? beside : std::string(path);
 }
 
 static int HexDigit(unsigned char c) {
@@ -83,7 +96,7 @@ DataSource* SDLPlatform::CreateDataSourceForURL(const char* url) {
     if (path[0] != 0) {
         if (resource && library) source = library->GetResource(path);
         if (!source) {
-            SDLFileSource* file = new SDLFileSource(path);
+            SDLFileSource* file = new SDLFileSource(LocateFile(path).c_str());
             if (file->IsOpen())
                 source = file;
             else

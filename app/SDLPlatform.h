@@ -4,6 +4,8 @@
 
 #include "app/Platform.h"
 
+#include <string>
+
 class ResourceLibrary;
 
 class SDLPlatform : public Platform {
@@ -29,10 +31,15 @@ public:
     static char* Urldecode(const char* str);
 
     ResourceLibrary* GetResourceLibrary() const { return library; }
+    // A relative path that names nothing in the current folder but a file
+    // beside the loaded archive gives that file, so that a demo finds the
+    // files shipped next to its archive from any folder; otherwise the path.
+    std::string LocateFile(const char* path) const;
 
 private:
     void ReleaseResourceLibrary();
 
     ResourceLibrary* library;
     DataSource* librarySource;
+    std::string libraryFolder;  // of the loaded archive, with a final '/'; empty: none
 };

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <unistd.h>
 
 static void PrintUsage() {
     printf("usage: vomra [options]\n"
@@ -13,16 +15,42 @@ static void PrintUsage() {
            "  --start MS              start the timeline at MS milliseconds\n"
            "  --frames N              end after N frames\n"
            "  --capture DIR           offline rendering: write every frame as DIR/frame-NNNNNN.png\n"
-           "  --help                  this text\n"
+           "  -h, --help              this text\n"
+           "Without --archive the player opens vomra.res in the current folder, else the copy\n"
+           "installed with it (PREFIX/share/vomra/vomra.res for PREFIX/bin/vomra).\n"
            "keys: Escape quits, space pauses and resumes, 1 restarts\n");
+}
+
+// The archive installed with the player: PREFIX/share/vomra/NAME beside
+// PREFIX/bin/vomra, wherever PREFIX is. Empty when there is none.
+static std::string InstalledArchive(const char* name) {
+    char exe[4096];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return std::string();
+    std::string path(exe, size_t(n));
+    for (int up = 0; up < 2; ++up) {
+        size_t slash = path.rfind('/');
+        if (slash == std::string::npos) return std::string();
+        path.erase(slash);
+    }
+    path += std::string("/share/vomra/") + name;
+    return access(path.c_str(), R_OK) == 0 ? path : std::string();
 }
 
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
-        if (strcmp(argv[i], "--help") == 0) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
             PrintUsage();
             return 0;
         }
-    SDLApp app(argc, argv);
+    // --archive, when given, still wins: the shell applies it over this.
+    App::Info info = App::GetInfo();
+    std::string installed;
+    const char* name = info.resourceLibrary;
+    if (name && name[0] != '/' && access(name, R_OK) != 0) {
+        installed = InstalledArchive(name);
+        if (!installed.empty()) info.resourceLibrary = installed.c_str();
+    }
+    SDLApp app(argc, argv, App::CreateApp, info);
     return app.Run();
 }

@@ -415,14 +415,11 @@ TEST(M3GConvert, DamagedSampleNeverCrashes) {
 
 class M3GConvertFixture : public DemoTestEnv {
 protected:
-    std::string CubePath() {
-        std::string dir = FixturesDir();
-        return dir.empty() ? dir : dir + "/m3g/cube.m3g";
-    }
+    std::string CubePath() { return FixturesDir() + "/m3g/cube.m3g"; }
 };
 
 TEST_F(M3GConvertFixture, CubeKeepsTheFilesCameraMeshAndMaterial) {
-    if (CubePath().empty()) GTEST_SKIP() << "no scene fixtures";
+    ASSERT_TRUE(FileExists(CubePath())) << "missing fixture " << CubePath();
     Converted c(ReadBytes(CubePath()));
     EXPECT_EQ(c.printed, "");
     std::vector<Technique*> techniques = All<Technique>(c.scene);
@@ -455,7 +452,7 @@ TEST_F(M3GConvertFixture, CubeKeepsTheFilesCameraMeshAndMaterial) {
 }
 
 TEST_F(M3GConvertFixture, LoadedSceneDrawsThroughADemoPass) {
-    if (CubePath().empty()) GTEST_SKIP() << "no scene fixtures";
+    ASSERT_TRUE(FileExists(CubePath())) << "missing fixture " << CubePath();
     File cube = ReadBytes(CubePath());
     platform.files["resource://cube.m3g"] = std::string(cube.begin(), cube.end());
     platform.files["resource://v"] = "void main() { gl_Position = vec4(0.0); }";

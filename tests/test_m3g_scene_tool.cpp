@@ -22,7 +22,7 @@ namespace {
 struct Kind {
     const char* name;
     unsigned int objects;
-    const char* census;  // as m3g-info prints it
+    const char* census;  // as m3g-info --census prints it
 };
 const Kind kKinds[] = {
     {"cube", 13, "Header: 1\nAppearance: 1\nCamera: 1\nPolygonMode: 1\nTriangleStripArray: 1\n"
@@ -59,7 +59,7 @@ TEST(M3GSceneTool, EachKindHasItsCensusAndTheSameBytesEveryRun) {
         EXPECT_EQ(path + ": " + kind.name + ", " + std::to_string(kind.objects) + " objects, " +
                       std::to_string(bytes.size()) + " bytes\n", written.out);
         EXPECT_EQ("\xAB\x4A\x53\x52\x31\x38\x34\xBB\x0D\x0A\x1A\x0A", bytes.substr(0, 12));
-        EXPECT_EQ(kind.census, testsupport::Run({BinaryPath("m3g-info"), path}).out);
+        EXPECT_EQ(kind.census, testsupport::Run({BinaryPath("m3g-info"), "--census", path}).out);
         EXPECT_EQ(0, Tool({path + "2", kind.name}).exitCode);
         EXPECT_EQ(bytes, ReadFile(path + "2"));
     }

@@ -445,24 +445,50 @@ bool WriteWhole(const char* path, const std::vector<unsigned char>& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const char* kind = argc == 3 ? argv[2] : "knot";
+    static const char kUsage[] = "usage: m3g-scene OUT.m3g [knot|cube]\n";
+    // Options are refused rather than taken for the name of the file to write
+    // ("m3g-scene --help" once wrote a file called --help).
+    std::vector<const char*> args;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (options && strcmp(arg, "--") == 0) {
+            options = false;
+        } else if (options && (strcmp(arg, "-h") == 0 || strcmp(arg, "--help") == 0)) {
+            fputs(kUsage, stdout);
+            fputs("Writes an M3G 1.0 scene file: knot (the default), a lit torus knot turned by a\n"
+                  "looping animation, or cube, a small static cube. User ids of the knot: World 1,\n"
+                  "camera 10, lights 20 and 21, group 30, mesh 40; the cube has the World, the\n"
+                  "camera, light 20 and mesh 40.\n"
+                  "  -h, --help  this text; -- ends the options\n",
+                  stdout);
+            return 0;
+        } else if (options && arg[0] == '-') {
+            fprintf(stderr, "m3g-scene: unknown option %s\n%s", arg, kUsage);
+            return 2;
+        } else {
+            args.push_back(arg);
+        }
+    }
+    const char* kind = args.size() == 2 ? args[1] : "knot";
     bool knot = strcmp(kind, "knot") == 0;
-    if (argc < 2 || argc > 3 || (!knot && strcmp(kind, "cube") != 0)) {
-        if (argc == 3) fprintf(stderr, "m3g-scene: unknown kind %s\n", kind);
-        fprintf(stderr, "usage: m3g-scene OUT.m3g [knot|cube]\n");
+    if (args.empty() || args.size() > 2 || (!knot && strcmp(kind, "cube") != 0)) {
+        if (args.size() == 2) fprintf(stderr, "m3g-scene: unknown kind %s\n", kind);
+        fputs(kUsage, stderr);
         return 2;
     }
+    const char* out = args[0];
     SceneFile file;
     if (knot)
         BuildKnot(&file);
     else
         BuildCube(&file);
     std::vector<unsigned char> bytes;
-    if (!file.Build(&bytes) || !WriteWhole(argv[1], bytes)) {
-        fprintf(stderr, "m3g-scene: can't write %s\n", argv[1]);
+    if (!file.Build(&bytes) || !WriteWhole(out, bytes)) {
+        fprintf(stderr, "m3g-scene: can't write %s\n", out);
         return 1;
     }
-    printf("%s: %s, %u objects, %u bytes\n", argv[1], kind, unsigned(file.Count()),
+    printf("%s: %s, %u objects, %u bytes\n", out, kind, unsigned(file.Count()),
            unsigned(bytes.size()));
     return 0;
 }

@@ -18,12 +18,26 @@ namespace fs = std::filesystem;
 
 namespace {
 
+const char kUsage[] =
+    "usage: vomra-pack create OUT.res DIR\n"
+    "       vomra-pack list ARCHIVE\n"
+    "       vomra-pack extract ARCHIVE NAME [OUT]\n";
+
 int Usage() {
-    fprintf(stderr,
-            "usage: vomra-pack create OUT.res DIR\n"
-            "       vomra-pack list ARCHIVE\n"
-            "       vomra-pack extract ARCHIVE NAME [OUT]\n");
+    fputs(kUsage, stderr);
     return 2;
+}
+
+int Help() {
+    fputs(kUsage, stdout);
+    fputs("Builds, lists and unpacks the player's resource archives.\n"
+          "  create   packs every regular file under DIR; entries are named by their path\n"
+          "           relative to DIR, with forward slashes\n"
+          "  list     one line per entry: name, size, compressed size (tab-separated)\n"
+          "  extract  writes the inflated entry to OUT, or to standard output\n"
+          "  -h, --help  this text; -- ends the options (for names that begin with '-')\n",
+          stdout);
+    return 0;
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& bytes) {
@@ -142,11 +156,28 @@ int Extract(const char* archive, const char* name, const char* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage();
-    const char* command = argv[1];
-    if (strcmp(command, "create") == 0 && argc == 4) return Create(argv[2], argv[3]);
-    if (strcmp(command, "list") == 0 && argc == 3) return List(argv[2]);
-    if (strcmp(command, "extract") == 0 && (argc == 4 || argc == 5))
-        return Extract(argv[2], argv[3], argc == 5 ? argv[4] : nullptr);
+    // Options are refused rather than taken for names: "create --x DIR" must
+    // not write an archive called --x.
+    std::vector<const char*> args;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (options && strcmp(arg, "--") == 0) {
+            options = false;
+        } else if (options && (strcmp(arg, "-h") == 0 || strcmp(arg, "--help") == 0)) {
+            return Help();
+        } else if (options && arg[0] == '-') {
+            fprintf(stderr, "vomra-pack: unknown option %s\n", arg);
+            return Usage();
+        } else {
+            args.push_back(arg);
+        }
+    }
+    size_t n = args.size();
+    const char* command = n ? args[0] : "";
+    if (strcmp(command, "create") == 0 && n == 3) return Create(args[1], args[2]);
+    if (strcmp(command, "list") == 0 && n == 2) return List(args[1]);
+    if (strcmp(command, "extract") == 0 && (n == 3 || n == 4))
+        return Extract(args[1], args[2], n == 4 ? args[3] : nullptr);
     return Usage();
 }

@@ -34,11 +34,36 @@ void PutLE(std::vector<unsigned char>& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back((unsigned char)(value >> (8 * i)));
 }
 
+const char kUsage[] = "usage: vomra-tune OUT.wav\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: vomra-tune OUT.wav\n");
+    // Options are refused rather than taken for the name of the file to write.
+    const char* out = nullptr;
+    unsigned int operands = 0;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (options && strcmp(arg, "--") == 0) {
+            options = false;
+        } else if (options && (strcmp(arg, "-h") == 0 || strcmp(arg, "--help") == 0)) {
+            fputs(kUsage, stdout);
+            fputs("Synthesizes the bundled demo's music (25 s, 44.1 kHz 16-bit stereo WAV).\n"
+                  "  -h, --help  this text; -- ends the options\n",
+                  stdout);
+            return 0;
+        } else if (options && arg[0] == '-') {
+            fprintf(stderr, "vomra-tune: unknown option %s\n", arg);
+            fputs(kUsage, stderr);
+            return 2;
+        } else {
+            out = arg;
+            ++operands;
+        }
+    }
+    if (operands != 1) {
+        fputs(kUsage, stderr);
         return 2;
     }
     const int musicFrames = int(kBars * 4 * kBeat * kRate);
@@ -104,9 +129,9 @@ int main(int argc, char** argv) {
         PutLE(wav, uint32_t(int16_t(std::lrint(left[i] * 30000.0))) & 0xFFFFu, 2);
         PutLE(wav, uint32_t(int16_t(std::lrint(right[i] * 30000.0))) & 0xFFFFu, 2);
     }
-    FILE* out = fopen(argv[1], "wb");
-    if (!out || fwrite(wav.data(), 1, wav.size(), out) != wav.size() || fclose(out) != 0) {
-        fprintf(stderr, "vomra-tune: can't write %s\n", argv[1]);
+    FILE* file = fopen(out, "wb");
+    if (!file || fwrite(wav.data(), 1, wav.size(), file) != wav.size() || fclose(file) != 0) {
+        fprintf(stderr, "vomra-tune: can't write %s\n", out);
         return 1;
     }
     return 0;

@@ -46,7 +46,8 @@ std::string MakeSilentOgg(const std::string& path, double seconds);
 
 // Path of an executable built with the project (vomra, vomra-pack, ...).
 std::string BinaryPath(const std::string& name);
-// Folder of third-party fixture files; empty when it is not there.
+// Folder of the third-party fixture files kept with the tests (tests/data).
+// Always the path: a test that finds a fixture missing fails rather than skips.
 std::string FixturesDir();
 
 // Captures what the process writes to stdout or stderr (file descriptor level,

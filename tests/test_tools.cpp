@@ -1,0 +1,898 @@
+// The command-line programs as a user meets them: --help and -h, refused
+// options and argument counts, names that begin with '-'; and m3g-info's
+// report, checked against scene files read byte by byte here.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/M3GBuilder.h"
+#include "support/TestSupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+using File = std::vector<unsigned char>;
+
+// ------------------------------------------------------------ a strict JSON reader
+
+struct Json {
+    enum Kind { Null, Bool, Number, String, Array, Object };
+    Kind kind = Null;
+    bool flag = false;
+    double number = 0.0;
+    std::string text;
+    std::vector<Json> items;
+    std::vector<std::pair<std::string, Json>> fields;
+
+    const Json& operator[](const std::string& key) const {
+        static const Json none;
+        for (const auto& f : fields)
+            if (f.first == key) return f.second;
+        return none;
+    }
+    const Json& operator[](size_t i) const {
+        static const Json none;
+        return i < items.size() ? items[i] : none;
+    }
+    bool Has(const std::string& key) const { return (*this)[key].kind != Null; }
+};
+
+bool ValidUtf8(const std::string& s) {
+    for (size_t i = 0; i < s.size();) {
+        unsigned char c = (unsigned char)s[i];
+        size_t n = c < 0x80                ? 1
+                   : c >= 0xC2 && c < 0xE0 ? 2
+                   : c >= 0xE0 && c < 0xF0 ? 3
+                   : c >= 0xF0 && c < 0xF5 ? 4
+                                           : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (size_t k = 1; k < n; ++k)
+            if (((unsigned char)s[i + k] & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+
+// Accepts exactly one JSON value (RFC 8259) and nothing else.
+class JsonReader {
+public:
+    explicit JsonReader(const std::string& text) : s(text), at(0) {}
+    bool Read(Json* out) {
+        if (!ValidUtf8(s) || !Value(out, 0)) return false;
+        Space();
+        return at == s.size();
+    }
+
+private:
+    void Space() {
+        while (at < s.size() && (s[at] == ' ' || s[at] == '\n' || s[at] == '\r' || s[at] == '\t')) ++at;
+    }
+    bool Word(const char* w) {
+        size_t n = strlen(w);
+        if (s.compare(at, n, w) != 0) return false;
+        at += n;
+        return true;
+    }
+    bool Digits() {
+        size_t from = at;
+        while (at < s.size() && isdigit((unsigned char)s[at])) ++at;
+        return at > from;
+    }
+    bool Hex4(unsigned int* v) {
+        if (at + 4 > s.size()) return false;
+        *v = 0;
+        for (int k = 0; k < 4; ++k) {
+            char c = s[at++];
+            int d = isdigit((unsigned char)c) ? c - '0'
+                    : c >= 'a' && c <= 'f'    ? c - 'a' + 10
+                    : c >= 'A' && c <= 'F'    ? c - 'A' + 10
+                                              : -1;
+            if (d < 0) return false;
+            *v = *v * 16 + unsigned(d);
+        }
+        return true;
+    }
+    static void PutUtf8(unsigned int cp, std::string* out) {
+        if (cp < 0x80) {
+            *out += char(cp);
+        } else if (cp < 0x800) {
+            *out += char(0xC0 | cp >> 6);
+            *out += char(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            *out += char(0xE0 | cp >> 12);
+            *out += char(0x80 | (cp >> 6 & 0x3F));
+            *out += char(0x80 | (cp & 0x3F));
+        } else {
+            *out += char(0xF0 | cp >> 18);
+            *out += char(0x80 | (cp >> 12 & 0x3F));
+            *out += char(0x80 | (cp >> 6 & 0x3F));
+            *out += char(0x80 | (cp & 0x3F));
+        }
+    }
+    bool Str(std::string* out) {
+        if (at >= s.size() || s[at] != '"') return false;
+        ++at;
+        while (at < s.size()) {
+            unsigned char c = (unsigned char)s[at++];
+            if (c == '"') return true;
+            if (c < 0x20) return false;
+            if (c != '\\') {
+                *out += char(c);
+                continue;
+            }
+            if (at >= s.size()) return false;
+            char e = s[at++];
+            const char* plain = strchr("\"\\/bfnrt", e);
+            if (e && plain) {
+                *out += "\"\\/\b\f\n\r\t"[plain - "\"\\/bfnrt"];
+                continue;
+            }
+            unsigned int cp;
+            if (e != 'u' || !Hex4(&cp)) return false;
+            if (cp >= 0xD800 && cp < 0xDC00) {
+                unsigned int low;
+                if (!Word("\\u") || !Hex4(&low) || low < 0xDC00 || low >= 0xE000) return false;
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            } else if (cp >= 0xDC00 && cp < 0xE000) {
+                return false;
+            }
+            PutUtf8(cp, out);
+        }
+        return false;
+    }
+    bool Value(Json* out, int depth) {
+        if (depth > 1000) return false;
+        Space();
+        if (at >= s.size()) return false;
+        char c = s[at];
+        if (c == '{') {
+            out->kind = Json::Object;
+            ++at;
+            Space();
+            if (at < s.size() && s[at] == '}') return ++at, true;
+            for (;;) {
+                std::string key;
+                Space();
+                if (!Str(&key)) return false;
+                Space();
+                if (at >= s.size() || s[at++] != ':') return false;
+                out->fields.emplace_back(key, Json());
+                if (!Value(&out->fields.back().second, depth + 1)) return false;
+                Space();
+                if (at < s.size() && s[at] == ',') {
+                    ++at;
+                    continue;
+                }
+                return at < s.size() && s[at++] == '}';
+            }
+        }
+        if (c == '[') {
+            out->kind = Json::Array;
+            ++at;
+            Space();
+            if (at < s.size() && s[at] == ']') return ++at, true;
+            for (;;) {
+                out->items.emplace_back();
+                if (!Value(&out->items.back(), depth + 1)) return false;
+                Space();
+                if (at < s.size() && s[at] == ',') {
+                    ++at;
+                    continue;
+                }
+                return at < s.size() && s[at++] == ']';
+            }
+        }
+        if (c == '"') {
+            out->kind = Json::String;
+            return Str(&out->text);
+        }
+        if (Word("true") || Word("false")) {
+            out->kind = Json::Bool;
+            out->flag = s[at - 1] == 'e' && s[at - 2] == 'u';
+            return true;
+        }
+        if (Word("null")) return true;
+        size_t from = at;
+        if (s[at] == '-') ++at;
+        if (at < s.size() && s[at] == '0')
+            ++at;
+        else if (!Digits())
+            return false;
+        if (at < s.size() && s[at] == '.' && (++at, !Digits())) return false;
+        if (at < s.size() && (s[at] == 'e' || s[at] == 'E')) {
+            ++at;
+            if (at < s.size() && (s[at] == '+' || s[at] == '-')) ++at;
+            if (!Digits()) return false;
+        }
+        out->kind = Json::Number;
+        out->number = strtod(s.substr(from, at - from).c_str(), nullptr);
+        return true;
+    }
+
+    const std::string& s;
+    size_t at;
+};
+
+TEST(ToolsJsonReader, AcceptsJsonAndRefusesWhatIsNot) {
+    Json v;
+    ASSERT_TRUE(
+        JsonReader("{\"a\": [1, -2.5e1, true, null], \"b\": \"x\\u00e9\\ud83d\\ude00\\n\"}").Read(&v));
+    EXPECT_EQ(v["a"][1].number, -25.0);
+    EXPECT_TRUE(v["a"][2].flag);
+    EXPECT_EQ(v["b"].text, "x\xC3\xA9\xF0\x9F\x98\x80\n");
+    for (const char* bad : {"", "{", "[1,]", "{\"a\" 1}", "01", "1.", "nan", "\"\x01\"", "\"\\x\"",
+                            "\"\\ud800\"", "\"\xff\"", "[1] 2", "{'a': 1}"}) {
+        Json w;
+        EXPECT_FALSE(JsonReader(bad).Read(&w)) << bad;
+    }
+}
+
+// ------------------------------------------------------------ running the programs
+
+const char* const kPrograms[] = {"vomra", "vomra-pack", "m3g-info", "m3g-scene", "vomra-tune"};
+
+CommandResult RunTool(const std::string& name, std::vector<std::string> args) {
+    args.insert(args.begin(), BinaryPath(name));
+    return testsupport::Run(args);
+}
+
+// Runs a program with the given folder as the current one.
+CommandResult RunIn(const std::string& dir, const std::string& name, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"/bin/sh", "-c", "cd \"$1\" && shift && exec \"$@\"",
+                                     "sh",      dir,  BinaryPath(name)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return testsupport::Run(argv);
+}
+
+std::string FirstLine(const std::string& s) {
+    return s.substr(0, s.find('\n') + 1);
+}
+
+bool EmptyFolder(const std::string& dir) {
+    return testsupport::Run({"/bin/sh", "-c", "[ -z \"$(ls -A \"$1\")\" ]", "sh", dir}).exitCode == 0;
+}
+
+TEST(ToolsHelp, EveryProgramPrintsItsUsageOnStandardOutput) {
+    for (const char* program : kPrograms) {
+        for (const char* option : {"--help", "-h"}) {
+            TempDir dir;
+            CommandResult r = RunIn(dir.Path(), program, {option});
+            EXPECT_EQ(r.exitCode, 0) << program << " " << option;
+            EXPECT_EQ(r.err, "") << program << " " << option;
+            EXPECT_EQ(FirstLine(r.out).rfind(std::string("usage: ") + program + " ", 0), 0u)
+                << program << " " << option << ": " << r.out;
+            // Nothing written, in particular no file named after the option.
+            EXPECT_TRUE(EmptyFolder(dir.Path())) << program << " " << option;
+        }
+    }
+    // Wherever it stands, and whatever else is given.
+    CommandResult late = RunTool("m3g-info", {"missing.m3g", "--help"});
+    EXPECT_EQ(late.exitCode, 0);
+    EXPECT_EQ(FirstLine(late.out), "usage: m3g-info [--json | --census] FILE\n");
+}
+
+TEST(ToolsUsage, UnknownOptionsAndWrongCountsExitTwoWithTheUsage) {
+    struct Case {
+        const char* program;
+        std::vector<std::string> args;
+        std::string firstLine;  // of standard error
+    } cases[] = {
+        {"vomra-pack", {"--verbose", "list", "a.res"}, "vomra-pack: unknown option --verbose\n"},
+        {"vomra-pack", {"create", "-o", "dir"}, "vomra-pack: unknown option -o\n"},
+        {"vomra-pack", {"extract", "a.res", "name", "-"}, "vomra-pack: unknown option -\n"},
+        {"vomra-pack", {"list"}, "usage: vomra-pack create OUT.res DIR\n"},
+        {"vomra-pack", {"pack", "a", "b"}, "usage: vomra-pack create OUT.res DIR\n"},
+        {"m3g-info", {"--tree", "x.m3g"}, "m3g-info: unknown option --tree\n"},
+        {"m3g-info", {}, "usage: m3g-info [--json | --census] FILE\n"},
+        {"m3g-info", {"a.m3g", "b.m3g"}, "usage: m3g-info [--json | --census] FILE\n"},
+        {"m3g-scene", {"--out", "knot"}, "m3g-scene: unknown option --out\n"},
+        {"m3g-scene", {"a.m3g", "knot", "extra"}, "usage: m3g-scene OUT.m3g [knot|cube]\n"},
+        {"vomra-tune", {"--loud", "a.wav"}, "vomra-tune: unknown option --loud\n"},
+        {"vomra-tune", {}, "usage: vomra-tune OUT.wav\n"},
+        {"vomra-tune", {"a.wav", "b.wav"}, "usage: vomra-tune OUT.wav\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        CommandResult r = RunIn(dir.Path(), c.program, c.args);
+        std::string what = std::string(c.program) + " " + (c.args.empty() ? "" : c.args[0]);
+        EXPECT_EQ(r.exitCode, 2) << what;
+        EXPECT_EQ(r.out, "") << what;
+        EXPECT_EQ(FirstLine(r.err), c.firstLine) << what;
+        EXPECT_NE(r.err.find(std::string("usage: ") + c.program), std::string::npos) << what;
+        EXPECT_TRUE(EmptyFolder(dir.Path())) << what;
+    }
+}
+
+TEST(ToolsUsage, DoubleDashLetsANameBeginWithADash) {
+    TempDir dir;
+    EXPECT_EQ(RunIn(dir.Path(), "m3g-scene", {"--", "-cube.m3g", "cube"}).exitCode, 0);
+    ASSERT_TRUE(FileExists(dir.File("-cube.m3g")));
+    CommandResult info = RunIn(dir.Path(), "m3g-info", {"--census", "--", "-cube.m3g"});
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_NE(info.out.find("Mesh: 1\n"), std::string::npos) << info.out;
+    WriteFileMakingDirs(dir.File("demo/scripts/init.lua"), "-- empty\n");
+    EXPECT_EQ(RunIn(dir.Path(), "vomra-pack", {"create", "--", "-d.res", "demo"}).exitCode, 0);
+    CommandResult listed = RunIn(dir.Path(), "vomra-pack", {"list", "--", "-d.res"});
+    EXPECT_EQ(listed.exitCode, 0);
+    EXPECT_EQ(listed.out.rfind("scripts/init.lua\t9\t", 0), 0u) << listed.out;
+}
+
+// The player keeps its rule: options it does not know are ignored.
+TEST(ToolsUsage, PlayerIgnoresOptionsItDoesNotKnow) {
+    CommandResult r = RunTool("vomra", {"--no-such-option", "7", "-h"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(FirstLine(r.out), "usage: vomra [options]\n");
+}
+
+// ------------------------------------------------------------ scene files read here
+
+uint32_t Get32(const File& b, size_t at) {
+    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+struct RawRecord {
+    unsigned int type;
+    File data;
+};
+
+// Every record of a well-formed file, in file order (index 1 first), read
+// with zlib alone.
+std::vector<RawRecord> RawRecords(const File& file) {
+    std::vector<RawRecord> records;
+    size_t at = 12;
+    while (at + 13 <= file.size()) {
+        uint32_t total = Get32(file, at + 1), length = Get32(file, at + 5);
+        File body(file.begin() + at + 9, file.begin() + at + total - 4);
+        if (file[at] == 1) {
+            File out(length);
+            uLongf size = length;
+            EXPECT_EQ(uncompress(out.data(), &size, body.data(), body.size()), Z_OK);
+            body = out;
+        }
+        for (size_t p = 0; p + 5 <= length;) {
+            uint32_t size = Get32(body, p + 1);
+            records.push_back({body[p], File(body.begin() + p + 5, body.begin() + p + 5 + size)});
+            p += 5 + size;
+        }
+        at += total;
+    }
+    return records;
+}
+
+// Fields of one record, little-endian, with the layouts of version 1.0.
+struct Cursor {
+    explicit Cursor(const File& d) : data(d), at(0) {}
+    unsigned int U8() { return data.at(at++); }
+    unsigned int U16() { return U8() | U8() << 8; }
+    uint32_t U32() {
+        uint32_t v = Get32(data, at);
+        at += 4;
+        return v;
+    }
+    float F32() {
+        uint32_t bits = U32();
+        float f;
+        memcpy(&f, &bits, 4);
+        return f;
+    }
+    void Skip(size_t n) { at += n; }
+    uint32_t Object3D() {
+        uint32_t id = U32();
+        Skip(4 * size_t(U32()));
+        for (uint32_t n = U32(); n > 0; --n) {
+            U32();
+            Skip(U32());
+        }
+        return id;
+    }
+    void Transformable() {
+        if (U8()) Skip(40);
+        if (U8()) Skip(64);
+    }
+    uint32_t Node() {
+        uint32_t id = Object3D();
+        Transformable();
+        Skip(7);
+        if (U8()) Skip(10);
+        return id;
+    }
+    const File& data;
+    size_t at;
+};
+
+// What a fixture's records say, keyed by object index.
+struct Expected {
+    std::string version, authoring;
+    uint32_t totalSize = 0, contentSize = 0;
+    std::map<unsigned int, unsigned int> census;  // type code: count
+    std::map<unsigned int, unsigned int> types;   // index: type code
+    std::map<unsigned int, uint32_t> userIds;     // index: user id of nodes
+    std::map<unsigned int, std::vector<uint32_t>> children;
+    std::map<unsigned int, std::vector<float>> cameras;  // type, then fov, aspect, near, far
+    std::map<unsigned int, std::vector<float>> lights;   // mode, r, g, b, intensity
+    std::map<unsigned int, std::pair<unsigned int, unsigned long long>> meshes;  // vertices, triangles
+    std::map<unsigned int, std::vector<uint32_t>> images;  // index: width, height, format
+};
+
+Expected ReadExpected(const File& file) {
+    Expected e;
+    std::vector<RawRecord> records = RawRecords(file);
+    std::map<unsigned int, unsigned int> vertexCount;      // VertexArray index
+    std::map<unsigned int, uint32_t> positions;            // VertexBuffer index: array
+    std::map<unsigned int, unsigned long long> triangles;  // strips index
+    std::map<unsigned int, std::pair<uint32_t, std::vector<uint32_t>>> meshParts;  // buffer, strips
+    for (size_t i = 0; i < records.size(); ++i) {
+        unsigned int index = unsigned(i) + 1, type = records[i].type;
+        ++e.census[type];
+        e.types[index] = type;
+        Cursor c(records[i].data);
+        switch (type) {
+            case 0: {
+                unsigned int major = c.U8(), minor = c.U8();
+                e.version = std::to_string(major) + "." + std::to_string(minor);
+                c.U8();
+                e.totalSize = c.U32();
+                e.contentSize = c.U32();
+                e.authoring = std::string(records[i].data.begin() + 11, records[i].data.end());
+                e.authoring = e.authoring.c_str();  // up to its terminating zero
+                break;
+            }
+            case 5:
+                e.userIds[index] = c.Node();
+                e.cameras[index] = {float(c.U8()), c.F32(), c.F32(), c.F32(), c.F32()};
+                break;
+            case 9:
+            case 22:
+                e.userIds[index] = c.Node();
+                for (uint32_t n = c.U32(); n > 0; --n) e.children[index].push_back(c.U32());
+                break;
+            case 10: {
+                c.Object3D();
+                uint32_t format = c.U8();
+                c.U8();
+                uint32_t w = c.U32(), h = c.U32();
+                e.images[index] = {w, h, format};
+                break;
+            }
+            case 11: {
+                c.Object3D();
+                unsigned int encoding = c.U8();
+                if (encoding < 3)
+                    c.Skip(encoding == 0 ? 4 : encoding);
+                else
+                    c.Skip(size_t(c.U32()) * (encoding == 128 ? 4 : encoding == 129 ? 1 : 2));
+                unsigned long long t = 0;
+                for (uint32_t n = c.U32(); n > 0; --n) {
+                    uint32_t length = c.U32();
+                    if (length >= 3) t += length - 2;
+                }
+                triangles[index] = t;
+                break;
+            }
+            case 12: {
+                e.userIds[index] = c.Node();
+                c.Skip(12);
+                float r = float(c.U8()), g = float(c.U8()), b = float(c.U8()), mode = float(c.U8());
+                e.lights[index] = {mode, r, g, b, c.F32()};
+                break;
+            }
+            case 14: {
+                e.userIds[index] = c.Node();
+                uint32_t buffer = c.U32();
+                std::vector<uint32_t> strips;
+                for (uint32_t n = c.U32(); n > 0; --n) {
+                    strips.push_back(c.U32());
+                    c.U32();
+                }
+                meshParts[index] = {buffer, strips};
+                break;
+            }
+            case 20:
+                c.Object3D();
+                c.Skip(3);
+                vertexCount[index] = c.U16();
+                break;
+            case 21:
+                c.Object3D();
+                c.Skip(4);
+                positions[index] = c.U32();
+                break;
+        }
+    }
+    for (const auto& m : meshParts) {
+        unsigned long long t = 0;
+        for (uint32_t s : m.second.second) t += triangles[s];
+        e.meshes[m.first] = {vertexCount[positions[m.second.first]], t};
+    }
+    return e;
+}
+
+// Every node of the report's tree by object index.
+void CollectNodes(const Json& node, std::map<unsigned int, const Json*>* out) {
+    if (node.Has("error") || node["repeated"].flag) return;
+    (*out)[unsigned(node["object"].number)] = &node;
+    for (const Json& child : node["children"].items) CollectNodes(child, out);
+    if (node["skin"].Has("skeleton")) CollectNodes(node["skin"]["skeleton"], out);
+}
+
+Json Report(const std::string& path) {
+    CommandResult r = RunTool("m3g-info", {"--json", path});
+    EXPECT_EQ(r.exitCode, 0) << path << ": " << r.err;
+    Json v;
+    EXPECT_TRUE(JsonReader(r.out).Read(&v)) << path << ":\n" << r.out;
+    return v;
+}
+
+const char* const kLightModes[] = {"ambient", "directional", "omni", "spot"};
+const char* const kProjections[] = {"generic", "parallel", "perspective"};
+
+TEST(M3GInfoTree, FixturesMatchTheirOwnBytes) {
+    const std::string dir = FixturesDir() + "/m3g/";
+    for (const char* name :
+         {"cube.m3g", "helloworld.m3g", "monkey_step1.m3g", "monkey_step2.m3g", "scene.m3g", "teapot.m3g"}) {
+        SCOPED_TRACE(name);
+        File file = ReadBytes(dir + name);
+        ASSERT_FALSE(file.empty()) << "missing fixture";
+        Expected e = ReadExpected(file);
+        Json r = Report(dir + name);
+        EXPECT_EQ(r["size"].number, double(file.size()));
+        EXPECT_EQ(r["header"]["version"].text, e.version);
+        EXPECT_EQ(r["header"]["totalFileSize"].number, double(e.totalSize));
+        EXPECT_EQ(e.totalSize, file.size());
+        EXPECT_EQ(r["header"]["approximateContentSize"].number, double(e.contentSize));
+        EXPECT_EQ(r["header"]["authoring"].text, e.authoring);
+        std::map<unsigned int, unsigned int> census;
+        for (const Json& t : r["objects"]["types"].items)
+            census[unsigned(t["code"].number)] = unsigned(t["count"].number);
+        EXPECT_EQ(census, e.census);
+        EXPECT_EQ(r["messages"]["loader"].items.size() + r["messages"]["conversion"].items.size(), 0u);
+
+        std::map<unsigned int, const Json*> nodes;
+        ASSERT_EQ(r["worlds"].items.size(), 1u);
+        CollectNodes(r["worlds"][0], &nodes);
+        EXPECT_EQ(r["outsideWorlds"].items.size(), 0u);
+        // Every node record is in the tree, once, with its id.
+        EXPECT_EQ(nodes.size(), e.userIds.size());
+        for (const auto& id : e.userIds) {
+            ASSERT_EQ(nodes.count(id.first), 1u) << "object " << id.first;
+            EXPECT_EQ((*nodes[id.first])["userId"].number, double(id.second)) << "object " << id.first;
+        }
+        for (const auto& group : e.children) {
+            std::vector<uint32_t> listed;
+            for (const Json& child : (*nodes[group.first])["children"].items)
+                listed.push_back(uint32_t(child["object"].number));
+            EXPECT_EQ(listed, group.second) << "children of " << group.first;
+        }
+        for (const auto& cam : e.cameras) {
+            const Json& p = (*nodes[cam.first])["projection"];
+            ASSERT_GE(cam.second[0], 48.0f);
+            EXPECT_EQ(p["type"].text, kProjections[int(cam.second[0]) - 48]);
+            EXPECT_EQ(std::vector<float>({float(p["fov"].number), float(p["aspect"].number),
+                                          float(p["near"].number), float(p["far"].number)}),
+                      std::vector<float>(cam.second.begin() + 1, cam.second.end()));
+        }
+        for (const auto& light : e.lights) {
+            const Json& l = (*nodes[light.first])["light"];
+            EXPECT_EQ(l["mode"].text, kLightModes[int(light.second[0]) - 128]);
+            EXPECT_EQ(std::vector<float>({float(l["color"][0].number), float(l["color"][1].number),
+                                          float(l["color"][2].number), float(l["intensity"].number)}),
+                      std::vector<float>(light.second.begin() + 1, light.second.end()));
+        }
+        for (const auto& mesh : e.meshes) {
+            const Json& m = *nodes[mesh.first];
+            EXPECT_EQ(m["vertices"].number, double(mesh.second.first)) << "mesh " << mesh.first;
+            EXPECT_EQ(m["triangles"].number, double(mesh.second.second)) << "mesh " << mesh.first;
+            EXPECT_EQ(m["vertexBuffer"]["positions"]["vertices"].number, double(mesh.second.first));
+        }
+        // Each image turns up as a texture of some mesh, with its size.
+        std::map<unsigned int, std::vector<uint32_t>> textured;
+        for (const auto& n : nodes)
+            for (const Json& sub : (*n.second)["submeshes"].items)
+                for (const Json& t : sub["appearance"]["textures"].items) {
+                    const Json& image = t["image"];
+                    uint32_t format = 0;
+                    const char* const formats[] = {"alpha", "luminance", "luminance-alpha", "RGB", "RGBA"};
+                    for (uint32_t f = 0; f < 5; ++f)
+                        if (image["format"].text == formats[f]) format = 96 + f;
+                    textured[unsigned(image["object"].number)] = {uint32_t(image["width"].number),
+                                                                  uint32_t(image["height"].number), format};
+                }
+        EXPECT_EQ(textured, e.images);
+    }
+}
+
+// A scene built here, so that every line of the text is known: a spot light,
+// a textured mesh animated by a track and listed twice, a child that is no
+// node, a child that does not exist, and a group outside any World.
+File SampleScene() {
+    Bytes positions, buffer, strips, image, texture, material, appearance, keys, controller, track, mesh,
+        camera, light, group, background, world, loose;
+    positions.Object3D(0).U8(2).U8(3).U8(0).U16(4);
+    for (int i = 0; i < 12; ++i) positions.U16(i % 3 == 0 ? 1 : 0);
+    buffer.Object3D(0).U8(255).U8(255).U8(255).U8(255).U32(2).F32(0).F32(0).F32(0).F32(1).U32(0).U32(0).U32(
+        0);
+    strips.Object3D(0).U8(0).U32(0).U32(1).U32(4);  // implicit: one strip of four vertices
+    image.Object3D(0).U8(99).U8(0).U32(2).U32(2).U32(0).U32(12).Raw(File(12, 9));
+    texture.Object3D(0).U8(0).U8(0).U32(5).Raw({0, 0, 0, 0}).U8(228).U8(240).U8(241).U8(208).U8(210);
+    material.Object3D(0).Raw({10, 20, 30, 40, 50, 60, 255, 1, 2, 3, 4, 5, 6}).F32(16).U8(0);
+    appearance.Object3D(0).U8(2).U32(0).U32(0).U32(0).U32(7).U32(1).U32(6);
+    keys.Object3D(0).U8(176).U8(192).U8(0).U32(1000).U32(0).U32(1).U32(3).U32(2);
+    keys.U32(0).F32(0).F32(0).F32(0).U32(1000).F32(1).F32(0).F32(0);
+    controller.Object3D(0).F32(2).F32(1).U32(0).U32(0).F32(0).U32(0);
+    track.Object3D(0).U32(9).U32(10).U32(275);
+    mesh.Object3D(40, {11}).U8(0).U8(0).U8(1).U8(1).U8(255).U32(0).U8(0);
+    mesh.U32(3).U32(1).U32(4).U32(8);
+    camera.Object3D(10).U8(1).F32(0).F32(0).F32(5).F32(1).F32(1).F32(1).F32(0).F32(0).F32(0).F32(1).U8(0);
+    camera.U8(1).U8(1).U8(255).U32(0).U8(0);
+    camera.U8(50).F32(60).F32(1.5f).F32(1).F32(50);
+    light.PlainNode(20).F32(1).F32(0.5f).F32(0.25f).Raw({255, 128, 0}).U8(131).F32(2).F32(30).F32(4);
+    group.PlainNode(30).U32(2).U32(12).U32(12);
+    background.Object3D(0)
+        .Raw({10, 20, 30, 255})
+        .U32(0)
+        .U8(32)
+        .U8(32)
+        .U32(0)
+        .U32(0)
+        .U32(0)
+        .U32(0)
+        .U8(1)
+        .U8(0);
+    world.PlainNode(1).U32(5).U32(13).U32(14).U32(15).U32(2).U32(99).U32(13).U32(16);
+    loose.PlainNode(60).U32(0);
+    return M3GFile({Section({Record(0, HeaderData(1))}),
+                    Section({Record(20, positions), Record(21, buffer), Record(11, strips), Record(10, image),
+                             Record(17, texture), Record(13, material), Record(3, appearance),
+                             Record(19, keys), Record(1, controller), Record(2, track), Record(14, mesh),
+                             Record(5, camera), Record(12, light), Record(9, group), Record(4, background),
+                             Record(22, world), Record(9, loose)},
+                            1)});
+}
+
+TEST(M3GInfoTree, TextShowsTreeSurfacesAnimationAndMessages) {
+    TempDir dir;
+    const std::string path = dir.File("sample.m3g");
+    File file = SampleScene();
+    WriteFile(path, file);
+    CommandResult r = RunTool("m3g-info", {path});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(
+        r.out,
+        path + ": " + std::to_string(file.size()) +
+            " bytes\n"
+            "Header: version 1.0, total file size 0 B, approximate content size 0 B, no external references\n"
+            "  authoring: \"test\"\n"
+            "Objects: 18\n"
+            "  Header: 1\n"
+            "  AnimationController: 1\n"
+            "  AnimationTrack: 1\n"
+            "  Appearance: 1\n"
+            "  Background: 1\n"
+            "  Camera: 1\n"
+            "  Group: 2\n"
+            "  Image2D: 1\n"
+            "  TriangleStripArray: 1\n"
+            "  Light: 1\n"
+            "  Material: 1\n"
+            "  Mesh: 1\n"
+            "  Texture2D: 1\n"
+            "  KeyframeSequence: 1\n"
+            "  VertexArray: 1\n"
+            "  VertexBuffer: 1\n"
+            "  World: 1\n"
+            "Scene:\n"
+            "  World #17, user id 1 [enabled, picking, alpha 255]\n"
+            "    active camera Camera #13, background #16: colour 10 20 30 255, clears depth\n"
+            "    Camera #13, user id 10, at (0 0 5) [enabled, picking, alpha 255]\n"
+            "      perspective: fov 60, aspect 1.5, near 1, far 50\n"
+            "    Light #14, user id 20 [enabled, picking, alpha 255]\n"
+            "      spot: colour 255 128 0, intensity 2, attenuation 1 0.5 0.25, spot angle 30, exponent 4\n"
+            "    Group #15, user id 30 [enabled, picking, alpha 255]\n"
+            "      Mesh #12, user id 40 [enabled, picking, alpha 255], animated by track #11: 4 vertices, "
+            "2 triangles\n"
+            "        vertex buffer #3, positions #2 (3 x short)\n"
+            "        submesh 0: strips #4 (implicit indices, 1 strip, 2 triangles), appearance #8 (layer 2)\n"
+            "          material #7: ambient 10 20 30, diffuse 40 50 60 255, emissive 1 2 3, specular 4 5 6, "
+            "shininess 16\n"
+            "          texture 0 #6: image #5 2 x 2 RGB; wrap S clamp, T repeat; level filter base level, "
+            "image filter nearest\n"
+            "      Mesh #12, user id 40 (listed again; shown above)\n"
+            "    VertexArray #2 (not a node)\n"
+            "    #99 (no such object)\n"
+            "Outside any World:\n"
+            "  Group #18, user id 60 [enabled, picking, alpha 255]\n"
+            "Animation:\n"
+            "  AnimationController #10, user id 0: speed 2, weight 1, active interval 0 to 0, reference "
+            "sequence time 0, world time 0\n"
+            "  AnimationTrack #11, user id 0: translation of Mesh #12, user id 40; controller "
+            "AnimationController #10; sequence #9: 2 keys, 1000 ms, linear, constant\n"
+            "Messages:\n"
+            "  conversion: M3G::Group::Create(): object 12 already has a parent, ignored\n"
+            "  conversion: M3G::Group::Create(): unsupported object 2, type 20\n");
+}
+
+// Skinned mesh: a strip of `count` vertices, vertex v moved by bone v alone
+// (every bone a child of the skeleton group).
+File SkinnedScene(unsigned int count) {
+    Bytes positions, buffer, strips, skeleton, skinned, world;
+    positions.Object3D(0).U8(1).U8(3).U8(0).U16(count);
+    for (unsigned int v = 0; v < count; ++v) positions.U8(v).U8(v % 2).U8(0);
+    buffer.Object3D(0).U32(0).U32(2).F32(0).F32(0).F32(0).F32(1).U32(0).U32(0).U32(0);
+    strips.Object3D(0).U8(0).U32(0).U32(1).U32(count);
+    std::vector<std::vector<unsigned char>> records = {Record(0, HeaderData(1)), Record(20, positions),
+                                                       Record(21, buffer), Record(11, strips)};
+    const unsigned int firstBone = 5;
+    for (unsigned int b = 0; b < count; ++b) records.push_back(Record(9, Bytes().PlainNode(100 + b).U32(0)));
+    skeleton.PlainNode(50).U32(count);
+    for (unsigned int b = 0; b < count; ++b) skeleton.U32(firstBone + b);
+    records.push_back(Record(9, skeleton));
+    const unsigned int skeletonIndex = firstBone + count;
+    skinned.PlainNode(51).U32(3).U32(1).U32(4).U32(0).U32(skeletonIndex).U32(count);
+    for (unsigned int b = 0; b < count; ++b) skinned.U32(firstBone + b).U32(b).U32(1).U32(1);
+    records.push_back(Record(16, skinned));
+    world.PlainNode(52).U32(1).U32(skeletonIndex + 1).U32(0).U32(0);
+    records.push_back(Record(22, world));
+    return M3GFile({Section(records)});
+}
+
+TEST(M3GInfoTree, SkinnedMeshShowsItsBonesAndBatches) {
+    TempDir dir;
+    WriteFile(dir.File("three.m3g"), SkinnedScene(3));
+    Json three = Report(dir.File("three.m3g"));
+    const Json& skin = three["worlds"][0]["children"][0]["skin"];
+    EXPECT_EQ(skin["bones"].number, 3.0);
+    EXPECT_EQ(skin["references"].number, 3.0);
+    // Three bones fit one batch, which draws the whole strip.
+    ASSERT_EQ(skin["batches"].items.size(), 1u);
+    EXPECT_EQ(skin["batches"][0]["bones"].number, 3.0);
+    EXPECT_EQ(skin["batches"][0]["elements"].number, 3.0);
+    EXPECT_EQ(skin["skeleton"]["userId"].number, 50.0);
+    EXPECT_EQ(skin["skeleton"]["children"].items.size(), 3u);
+
+    // Sixteen bones do not fit one batch of at most eight.
+    WriteFile(dir.File("sixteen.m3g"), SkinnedScene(16));
+    Json sixteen = Report(dir.File("sixteen.m3g"));
+    const Json& big = sixteen["worlds"][0]["children"][0]["skin"];
+    EXPECT_EQ(big["bones"].number, 16.0);
+    ASSERT_GE(big["batches"].items.size(), 2u);
+    double elements = 0.0;
+    for (const Json& b : big["batches"].items) {
+        EXPECT_LE(b["bones"].number, 8.0);
+        elements += b["elements"].number;
+    }
+    // Consecutive strip batches overlap, so together they draw at least the strip.
+    EXPECT_GE(elements, 16.0);
+    CommandResult text = RunTool("m3g-info", {dir.File("three.m3g")});
+    EXPECT_NE(text.out.find("\n      skin: 3 bones in 3 references, 1 batch (bones per batch: 3)\n"
+                            "      skeleton:\n        Group #8, user id 50 [enabled, picking, alpha 255]\n"),
+              std::string::npos)
+        << text.out;
+}
+
+TEST(M3GInfoJson, StringsAreEscapedAndTheSameReportAsText) {
+    // An authoring text with a quote, a backslash, a control character, a
+    // valid two-byte character and a stray byte.
+    Bytes header;
+    header.U8(1).U8(0).U8(1).U32(7).U32(8).Raw({'a', '"', '\\', 0x01, 0xC3, 0xA9, 0xFF, 'z', 0});
+    Bytes reference;
+    reference.Text("file.m3g");
+    TempDir dir;
+    WriteFile(dir.File("odd.m3g"), M3GFile({Section({Record(0, header), Record(255, reference)})}));
+    Json r = Report(dir.File("odd.m3g"));
+    EXPECT_EQ(r["header"]["authoring"].text, "a\"\\\x01\xC3\xA9\xEF\xBF\xBDz");
+    EXPECT_TRUE(r["header"]["hasExternalReferences"].flag);
+    EXPECT_EQ(r["header"]["totalFileSize"].number, 7.0);
+    ASSERT_EQ(r["externalReferences"].items.size(), 1u);
+    EXPECT_EQ(r["externalReferences"][0]["uri"].text, "file.m3g");
+    EXPECT_EQ(r["externalReferences"][0]["object"].number, 2.0);
+    CommandResult text = RunTool("m3g-info", {dir.File("odd.m3g")});
+    EXPECT_NE(
+        text.out.find("Header: version 1.0, total file size 7 B, approximate content size 8 B, external "
+                      "references\n  authoring: \"a\\\"\\\\\\x01\\xc3\\xa9\\xffz\"\n"
+                      "  external reference #2: \"file.m3g\"\n"),
+        std::string::npos)
+        << text.out;
+}
+
+TEST(M3GInfoDamage, ReadingMessagesAreReportedWithStatusZero) {
+    File cube = ReadBytes(FixturesDir() + "/m3g/cube.m3g");
+    ASSERT_FALSE(cube.empty()) << "missing fixture";
+    // Cut inside the second section: the loader names its start, its claimed
+    // length and what is left, all read from the bytes here.
+    size_t second = 12 + Get32(cube, 13);
+    uint32_t claimed = Get32(cube, second + 1);
+    File cut(cube.begin(), cube.begin() + second + 20);
+    TempDir dir;
+    WriteFile(dir.File("cut.m3g"), cut);
+    Json r = Report(dir.File("cut.m3g"));
+    ASSERT_EQ(r["messages"]["loader"].items.size(), 1u);
+    EXPECT_EQ(r["messages"]["loader"][0].text, "M3GLoader::Load(): section at " + std::to_string(second) +
+                                                   " claims " + std::to_string(claimed) + " B, 20 B left");
+    EXPECT_EQ(r["objects"]["total"].number, 1.0);
+    EXPECT_EQ(r["worlds"].items.size(), 0u);
+    CommandResult text = RunTool("m3g-info", {dir.File("cut.m3g")});
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_NE(text.out.find(
+                  "Scene: no World\nAnimation: none\nMessages:\n  loader: M3GLoader::Load(): section at "),
+              std::string::npos)
+        << text.out;
+}
+
+// A few kilobytes can name one node tens of thousands of times; the report
+// stops listing rather than growing without bound.
+TEST(M3GInfoDamage, EndlessRepeatsAreCutShort) {
+    Bytes world;
+    world.PlainNode(1).U32(60000);
+    for (int i = 0; i < 60000; ++i) world.U32(2);
+    world.U32(0).U32(0);
+    TempDir dir;
+    WriteFile(
+        dir.File("many.m3g"),
+        M3GFile({Section(
+            {Record(0, HeaderData(1)), Record(9, Bytes().PlainNode(5).U32(0)), Record(22, world)}, 1)}));
+    Json r = Report(dir.File("many.m3g"));
+    const Json& children = r["worlds"][0]["children"];
+    ASSERT_EQ(children.items.size(), 50000u);
+    EXPECT_EQ(children[0]["userId"].number, 5.0);
+    EXPECT_TRUE(children[1]["repeated"].flag);
+    EXPECT_EQ(r["worlds"][0]["childrenNotShown"].number, 10000.0);
+    EXPECT_TRUE(r["truncated"].flag);
+    // Each mention after the first is refused by the conversion with a message;
+    // the first 10000 are kept.
+    ASSERT_EQ(r["messages"]["conversion"].items.size(), 10000u);
+    EXPECT_EQ(r["messages"]["conversion"][9999].text,
+              "M3G::Group::Create(): object 2 already has a parent, ignored");
+    EXPECT_EQ(r["messages"]["conversionNotShown"].number, 59999.0 - 10000.0);
+    CommandResult text = RunTool("m3g-info", {dir.File("many.m3g")});
+    EXPECT_NE(text.out.find("\n    ... 10000 more children not shown\n"), std::string::npos);
+    EXPECT_NE(
+        text.out.find("\n  ... 49999 more conversion messages not shown\nCut short after 50000 entries"),
+        std::string::npos);
+}
+
+// Prefixes and flipped bytes of real files: always a report that parses, or
+// for fewer than twelve bytes the refusal, never a crash.
+TEST(M3GInfoDamage, TruncationAndByteFlipSweeps) {
+    TempDir dir;
+    for (const char* name : {"cube.m3g", "teapot.m3g"}) {
+        File file = ReadBytes(FixturesDir() + "/m3g/" + name);
+        ASSERT_FALSE(file.empty()) << "missing fixture " << name;
+        size_t step = file.size() / 24 + 1;
+        for (size_t n = 0; n < file.size(); n += step) {
+            std::string path = dir.File("cut.m3g");
+            WriteFile(path, File(file.begin(), file.begin() + n));
+            CommandResult r = RunTool("m3g-info", {"--json", path});
+            ASSERT_EQ(r.signal, 0) << name << " cut at " << n;
+            if (n < 12) {
+                EXPECT_EQ(r.exitCode, 1);
+                EXPECT_EQ(r.err, "m3g-info: " + path + " is not a scene file\n");
+                continue;
+            }
+            EXPECT_EQ(r.exitCode, 0) << name << " cut at " << n;
+            Json v;
+            EXPECT_TRUE(JsonReader(r.out).Read(&v)) << name << " cut at " << n;
+        }
+        for (size_t i = 12; i < file.size(); i += step) {
+            File flipped = file;
+            flipped[i] ^= 0xFF;
+            std::string path = dir.File("flipped.m3g");
+            WriteFile(path, flipped);
+            CommandResult r = RunTool("m3g-info", {"--json", path});
+            ASSERT_EQ(r.signal, 0) << name << " byte " << i;
+            EXPECT_EQ(r.exitCode, 0) << name << " byte " << i;
+            Json v;
+            EXPECT_TRUE(JsonReader(r.out).Read(&v)) << name << " byte " << i;
+            EXPECT_EQ(RunTool("m3g-info", {path}).signal, 0) << name << " byte " << i;
+        }
+    }
+}
+
+}  // namespace
