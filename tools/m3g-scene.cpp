@@ -602,7 +602,7 @@ const int kSerpentKeys = 8;
 // a neck, a broad head and a blunt snout.
 float SerpentRadius(float s) {
     static const float sc_at[] = {0.0f, 0.15f, 0.5f, 0.74f, 0.82f, 0.9f, 0.97f, 1.0f};
-    static const float sc_radius[] = {0.02f, 0.14f, 0.36f, 0.38f, 0.27f, 0.42f, 0.3f, 0.03f};
+    static const float sc_radius[] = {0.03f, 0.18f, 0.45f, 0.48f, 0.34f, 0.53f, 0.38f, 0.04f};
     const int n = int(sizeof sc_at / sizeof sc_at[0]);
     for (int k = 1; k < n; ++k) {
         if (s <= sc_at[k]) {
@@ -790,8 +790,8 @@ void BuildSerpent(SceneFile* file) {
     // Eyes: two dark spheres riding on the head bone.
     const int head = kSerpentBones - 1;
     float headX = kSerpentTail + 0.92f * kSerpentLength - (kSerpentTail + head * segment);
-    Geometry eyes = MakeSphere({headX, 0.24f, 0.27f}, 0.09f, 6, 10);
-    Geometry right = MakeSphere({headX, 0.24f, -0.27f}, 0.09f, 6, 10);
+    Geometry eyes = MakeSphere({headX, 0.3f, 0.34f}, 0.11f, 6, 10);
+    Geometry right = MakeSphere({headX, 0.3f, -0.34f}, 0.11f, 6, 10);
     for (uint32_t length : right.stripLengths) eyes.stripLengths.push_back(length);
     for (uint32_t index : right.indices) eyes.indices.push_back(index + uint32_t(eyes.positions.size()));
     eyes.positions.insert(eyes.positions.end(), right.positions.begin(), right.positions.end());
@@ -839,7 +839,7 @@ void BuildSerpent(SceneFile* file) {
     uint32_t groupIndex = file->Add(kGroup, group);
 
     uint32_t backgroundIndex = AddBackground(file, 8, 16, 24);
-    uint32_t camera = AddCamera(file, {0.0f, 3.2f, 9.5f}, -18.0f);
+    uint32_t camera = AddCamera(file, {0.0f, 2.6f, 7.5f}, -17.0f);
     uint32_t sun = 0, ambient = 0;
     AddLights(file, &sun, &ambient);
     Writer world = file->NewRecord();
