@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <set>
 
 #include "engine/Animation.h"
 #include "engine/Camera.h"
@@ -10,7 +12,10 @@
 #include "engine/Pass.h"
 #include "engine/Scene.h"
 #include "engine/SceneNode.h"
+#include "engine/SkinnedMesh.h"
 #include "engine/Technique.h"
+#include "engine/Texture2D.h"
+#include "engine/VertexBatch.h"
 #include "io/ROMSource.h"
 #include "m3g/M3GLoader.h"
 #include "support/TestSupport.h"
@@ -27,10 +32,15 @@ struct Kind {
 const Kind kKinds[] = {
     {"cube", 13, "Header: 1\nAppearance: 1\nCamera: 1\nPolygonMode: 1\nTriangleStripArray: 1\n"
                  "Light: 1\nMaterial: 1\nMesh: 1\nVertexArray: 3\nVertexBuffer: 1\nWorld: 1\n"},
-    {"knot", 19, "Header: 1\nAnimationController: 1\nAnimationTrack: 1\nAppearance: 1\n"
-                 "Background: 1\nCamera: 1\nPolygonMode: 1\nGroup: 1\nTriangleStripArray: 1\n"
-                 "Light: 2\nMaterial: 1\nMesh: 1\nKeyframeSequence: 1\nVertexArray: 3\n"
-                 "VertexBuffer: 1\nWorld: 1\n"}};
+    {"knot", 21, "Header: 1\nAnimationController: 1\nAnimationTrack: 1\nAppearance: 1\n"
+                 "Background: 1\nCamera: 1\nPolygonMode: 1\nGroup: 1\nImage2D: 1\n"
+                 "TriangleStripArray: 1\nLight: 2\nMaterial: 1\nMesh: 1\nTexture2D: 1\n"
+                 "KeyframeSequence: 1\nVertexArray: 3\nVertexBuffer: 1\nWorld: 1\n"},
+    // The 2.0 layout has no polygon modes; 16 bones, a skeleton and a turning group.
+    {"serpent2", 77, "Header: 1\nAnimationController: 1\nAnimationTrack: 17\nAppearance: 2\n"
+                     "Background: 1\nCamera: 1\nGroup: 18\nImage2D: 1\nTriangleStripArray: 2\n"
+                     "Light: 2\nMaterial: 2\nMesh: 1\nSkinnedMesh: 1\nTexture2D: 1\n"
+                     "KeyframeSequence: 17\nVertexArray: 6\nVertexBuffer: 2\nWorld: 1\n"}};
 
 CommandResult Tool(std::vector<std::string> args) {
     args.insert(args.begin(), BinaryPath("m3g-scene"));
@@ -67,12 +77,15 @@ TEST(M3GSceneTool, EachKindHasItsCensusAndTheSameBytesEveryRun) {
 
 TEST(M3GSceneTool, RefusesBadArgumentsAndUnwritableOutput) {
     TempDir dir;
-    const std::string usage = "usage: m3g-scene OUT.m3g [knot|cube]\n", lost = dir.File("no/a");
+    const std::string usage = "usage: m3g-scene OUT.m3g [knot|cube|serpent][2]\n", lost = dir.File("no/a");
     CommandResult none = Tool({}), kind = Tool({dir.File("a"), "sphere"}), unwritable = Tool({lost});
+    CommandResult layout = Tool({dir.File("a"), "knot3"}), prefix = Tool({dir.File("a"), "kno"});
     EXPECT_EQ(2, none.exitCode);
     EXPECT_EQ(usage, none.err);
     EXPECT_EQ(2, kind.exitCode);
     EXPECT_EQ("m3g-scene: unknown kind sphere\n" + usage, kind.err);
+    EXPECT_EQ("m3g-scene: unknown kind knot3\n" + usage, layout.err);
+    EXPECT_EQ("m3g-scene: unknown kind kno\n" + usage, prefix.err);
     EXPECT_FALSE(FileExists(dir.File("a")));
     EXPECT_EQ(1, unwritable.exitCode);
     EXPECT_EQ("m3g-scene: can't write " + lost + "\n", unwritable.err);
@@ -106,6 +119,20 @@ TEST(M3GSceneConversion, KnotIsALitSpinningSceneAndTheCubeStandsStill) {
         for (int c = 0; c < 3; ++c) EXPECT_NEAR(axis[c] * std::sin(half), q[c], 1e-4f) << time;
         EXPECT_NEAR(std::cos(half), q[3], 1e-4f) << time;
     }
+    // Its picture travels in the file: 64 x 64 RGB, a bright line on the diagonal.
+    found.Clear();
+    knot->FindAll(SceneObject::SOT_Resource, &found);
+    Texture2D* texture = nullptr;
+    for (SceneObject* object : found)
+        if (static_cast<Resource*>(object)->GetType() == Resource::RT_Texture)
+            texture = static_cast<Texture2D*>(object);
+    ASSERT_TRUE(texture && texture->pixels);
+    EXPECT_EQ(64u, texture->width);
+    EXPECT_EQ(64u, texture->height);
+    EXPECT_EQ(unsigned(Texture::TF_RGB8), texture->format);
+    const unsigned char* line = texture->pixels + 3 * (8 * 64 + 0);  // x 0, y 8: x + y = 8
+    EXPECT_EQ(255, line[0] + 0);
+    EXPECT_EQ(255, line[2] + 0);
     delete knot;
 
     Scene* cube = WriteAndLoad(dir, "cube");
@@ -117,4 +144,189 @@ TEST(M3GSceneConversion, KnotIsALitSpinningSceneAndTheCubeStandsStill) {
     cameraNode = static_cast<SceneNode*>(cube->Find(10, SceneObject::SOT_SceneNode));
     EXPECT_TRUE(cameraNode && cameraNode->camera);
     delete cube;
+}
+
+namespace {
+
+// Every node of a scene in list order, by id.
+std::vector<SceneNode*> Nodes(Scene* scene) {
+    Vector<SceneObject*> found;
+    scene->FindAll(SceneObject::SOT_SceneNode, &found);
+    std::vector<SceneNode*> nodes;
+    for (SceneObject* object : found) nodes.push_back(static_cast<SceneNode*>(object));
+    return nodes;
+}
+
+SkinnedMesh* FindSkin(Scene* scene) {
+    Vector<SceneObject*> found;
+    scene->FindAll(SceneObject::SOT_Resource, &found);
+    for (SceneObject* object : found)
+        if (static_cast<Resource*>(object)->GetType() == Resource::RT_SkinnedMesh)
+            return static_cast<SkinnedMesh*>(object);
+    return nullptr;
+}
+
+// Brings the bones to their pose at `time` (their own animations) and their
+// world matrices up to date, parents first.
+void Pose(SceneNode* node, float time) {
+    node->Update(time);
+    node->UpdateWorldTransform();
+    for (SceneNode* child : node->children) Pose(child, time);
+}
+
+Vec3 Skin(const Mat4* matrices, const unsigned char* slots, const float* weights, Vec3 p) {
+    Vec3 sum(0.0f, 0.0f, 0.0f);
+    for (int i = 0; i < 4; ++i) {
+        Vec3 moved = p * matrices[slots[i]];
+        sum = Vec3(sum.x + weights[i] * moved.x, sum.y + weights[i] * moved.y,
+                   sum.z + weights[i] * moved.z);
+    }
+    return sum;
+}
+
+}  // namespace
+
+TEST(M3GSceneConversion, BothLayoutsOfTheSerpentLoadTheSameScene) {
+    TempDir dir;
+    Scene* one = WriteAndLoad(dir, "serpent");
+    Scene* two = WriteAndLoad(dir, "serpent2");
+    std::vector<SceneNode*> a = Nodes(one), b = Nodes(two);
+    ASSERT_EQ(a.size(), b.size());
+    ASSERT_GT(a.size(), 20u);
+    for (size_t i = 0; i < a.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(a[i]->id, b[i]->id);
+        EXPECT_EQ(0, memcmp(&a[i]->transform, &b[i]->transform, sizeof(Transform)));
+        for (int p = 0; p < 3; ++p) EXPECT_EQ(a[i]->bindings[p] != nullptr, b[i]->bindings[p] != nullptr);
+        if (Animation* swing = a[i]->bindings[Actor::P_Rotation]) {
+            float qa[4], qb[4];
+            for (float time : {0.0f, 130.0f, 990.0f, 2600.0f}) {
+                swing->GetChannelValues(time, qa, 0, 3, 0);
+                b[i]->bindings[Actor::P_Rotation]->GetChannelValues(time, qb, 0, 3, 0);
+                EXPECT_EQ(0, memcmp(qa, qb, sizeof qa)) << time;
+            }
+        }
+    }
+    SkinnedMesh* skinA = FindSkin(one);
+    SkinnedMesh* skinB = FindSkin(two);
+    ASSERT_TRUE(skinA && skinB);
+    ASSERT_EQ(skinA->GetNumVertexArrays(), skinB->GetNumVertexArrays());
+    for (unsigned int i = 0; i < skinA->GetNumVertexArrays(); ++i) {
+        AttributeArray* x = skinA->GetVertexArray(i);
+        AttributeArray* y = skinB->GetVertexArray(i);
+        ASSERT_EQ(x->count * x->stride, y->count * y->stride);
+        EXPECT_EQ(0, memcmp(x->data, y->data, x->count * x->stride)) << i;
+    }
+    ASSERT_EQ(skinA->GetBatches()->Size(), skinB->GetBatches()->Size());
+    for (unsigned int i = 0; i < skinA->GetBatches()->Size(); ++i) {
+        VertexBatch* x = (*skinA->GetBatches())[i];
+        VertexBatch* y = (*skinB->GetBatches())[i];
+        EXPECT_EQ(x->firstIndex, y->firstIndex);
+        EXPECT_EQ(x->count, y->count);
+        ASSERT_EQ(x->bones.Size(), y->bones.Size());
+        for (unsigned int k = 0; k < x->bones.Size(); ++k) EXPECT_EQ(x->bones[k]->id, y->bones[k]->id);
+    }
+    // The 1.0 background clears the colour; the 2.0 one has no such switch.
+    Vector<SceneObject*> passes;
+    one->FindAll(SceneObject::SOT_Pass, &passes);
+    ASSERT_EQ(1u, passes.Size());
+    EXPECT_TRUE(static_cast<Pass*>(passes[0])->clearColorEnabled);
+    passes.Clear();
+    two->FindAll(SceneObject::SOT_Pass, &passes);
+    ASSERT_EQ(1u, passes.Size());
+    EXPECT_FALSE(static_cast<Pass*>(passes[0])->clearColorEnabled);
+    EXPECT_TRUE(static_cast<Pass*>(passes[0])->clearDepthEnabled);
+    delete one;
+    delete two;
+}
+
+// Sixteen bones along one strip per side of the body: each strip is cut into
+// batches of at most eight bones, and every triangle a batch draws skins its
+// corners exactly as the file's bone references say, in any pose; a corner
+// carrying the bone slots of another batch would tear the body open.
+TEST(M3GSceneConversion, SerpentSkinIsCutIntoBatchesOfEightBonesWithoutTears) {
+    TempDir dir;
+    Scene* serpent = WriteAndLoad(dir, "serpent2");
+    SkinnedMesh* skin = FindSkin(serpent);
+    ASSERT_TRUE(skin && skin->skeleton);
+    auto* texture = static_cast<Texture2D*>(serpent->Find(53, SceneObject::SOT_Resource));
+    ASSERT_TRUE(texture && texture->pixels);
+    EXPECT_EQ(64u, texture->width);
+    // The texture repeats 12 times along the body.
+    EXPECT_FLOAT_EQ(12.0f, texture->textureMatrix.m[0]);
+    EXPECT_FLOAT_EQ(1.0f, texture->textureMatrix.m[5]);
+
+    std::set<unsigned int> allBones;
+    unsigned int strips = skin->stripLengths->count;
+    Vector<VertexBatch*>* batches = skin->GetBatches();
+    EXPECT_EQ(12u, strips);
+    EXPECT_GT(batches->Size(), 2 * strips);  // every strip is cut at least twice
+    std::vector<unsigned int> stripStarts = {0};
+    const uint32_t* lengths = reinterpret_cast<const uint32_t*>(skin->stripLengths->data);
+    for (unsigned int i = 0; i < strips; ++i) stripStarts.push_back(stripStarts.back() + lengths[i]);
+    for (VertexBatch* batch : *batches) {
+        EXPECT_LE(batch->bones.Size(), 8u);
+        // A batch cut from a strip starts an even number of elements into it,
+        // or its triangles would face the other way.
+        unsigned int start = 0;
+        for (unsigned int s : stripStarts)
+            if (s <= batch->firstIndex) start = s;
+        EXPECT_EQ(0u, (batch->firstIndex - start) % 2);
+        for (SceneNode* bone : batch->bones) allBones.insert(bone->id);
+    }
+    EXPECT_EQ(16u, allBones.size());
+    EXPECT_EQ(100u, *allBones.begin());
+    EXPECT_EQ(115u, *allBones.rbegin());
+
+    const AttributeArray* positions = skin->GetVertexArray(0);
+    const float* xyz = reinterpret_cast<const float*>(positions->data);
+    // Bind matrices of the rest pose the file gives, before any animation.
+    std::vector<Mat4> binds(skin->numReferences);
+    for (unsigned int r = 0; r < skin->numReferences; ++r) {
+        Mat3 unused;
+        skin->CalculateBindingMatrix(skin->skeleton, skin->references[r].node, &binds[r], &unused);
+    }
+    for (float time : {0.0f, 700.0f, 1450.0f}) {
+        Pose(skin->skeleton, time);
+        // Each vertex skinned from the references themselves.
+        std::vector<Vec3> expected(skin->numVertices, Vec3(0.0f, 0.0f, 0.0f));
+        std::vector<float> total(skin->numVertices, 0.0f);
+        for (unsigned int r = 0; r < skin->numReferences; ++r) {
+            const TransformReference& ref = skin->references[r];
+            Mat4 moved;
+            Mat4::MatrixMultiplication(moved, ref.node->world, binds[r]);
+            for (unsigned int v = ref.firstVertex; v < ref.firstVertex + ref.vertexCount; ++v) {
+                Vec3 p = Vec3(xyz[3 * v], xyz[3 * v + 1], xyz[3 * v + 2]) * moved;
+                expected[v] = Vec3(expected[v].x + ref.weight * p.x, expected[v].y + ref.weight * p.y,
+                                   expected[v].z + ref.weight * p.z);
+                total[v] += float(ref.weight);
+            }
+        }
+        unsigned int drawn = 0;
+        for (VertexBatch* batch : *batches) {
+            Mat4 matrices[8];
+            for (unsigned int k = 0; k < batch->bones.Size(); ++k)
+                Mat4::MatrixMultiplication(matrices[k], batch->bones[k]->world, batch->boneMatrices[k]);
+            for (unsigned int e = 0; e + 2 < batch->count; ++e) {
+                unsigned int corner[3] = {skin->BatchElement(batch, e), skin->BatchElement(batch, e + 1),
+                                          skin->BatchElement(batch, e + 2)};
+                if (corner[0] == corner[1] || corner[1] == corner[2] || corner[0] == corner[2]) continue;
+                ++drawn;
+                for (unsigned int v : corner) {
+                    const unsigned char* slots = skin->boneIndices.data + 4 * v;
+                    const float* weights = reinterpret_cast<const float*>(skin->boneWeights.data + 16 * v);
+                    for (int i = 0; i < 4; ++i) ASSERT_LT(slots[i], batch->bones.Size());
+                    Vec3 got = Skin(matrices, slots, weights,
+                                    Vec3(xyz[3 * v], xyz[3 * v + 1], xyz[3 * v + 2]));
+                    ASSERT_GT(total[v], 0.0f);
+                    ASSERT_NEAR(expected[v].x / total[v], got.x, 1e-4f) << "vertex " << v << " at " << time;
+                    ASSERT_NEAR(expected[v].y / total[v], got.y, 1e-4f) << "vertex " << v << " at " << time;
+                    ASSERT_NEAR(expected[v].z / total[v], got.z, 1e-4f) << "vertex " << v << " at " << time;
+                }
+            }
+        }
+        // 79 bands of two triangles round 12 sides.
+        EXPECT_GE(drawn, 79u * 2u * 12u);
+    }
+    delete serpent;
 }
