@@ -501,6 +501,9 @@ bool SkinnedMesh::CreateSubBatch(SkinWork* w, VertexBatch* batch, unsigned int f
               reinterpret_cast<float*>(boneWeights.data + size_t(v) * 16));
         if (in.used > sub->maxInfluences) sub->maxInfluences = in.used;
     }
+    // Doubling: sub-batches can number in the hundreds of thousands.
+    if (out->Size() == out->Capacity() && !out->Reserve(out->Capacity() * 2 + 10))
+        throw std::bad_alloc();
     out->Add(sub.get());
     sub.release();
     return true;

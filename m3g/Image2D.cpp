@@ -105,6 +105,7 @@ void Image2D::ConvertPixels() {
     // Each texture holds a copy on the GPU, so its pixels count for each,
     // though the CPU keeps one.
     if (!loader->Charge(sizeof(::Texture2D) + textureBytes)) return nullptr;
+    MakeRoom(&loader->GetScene()->objects, 1);
     ::Texture2D* texture = new ::Texture2D();
     loader->GetScene()->objects.Add(texture);
     texture->mipmapped = false;

@@ -100,6 +100,7 @@ Animation* KeyframeSequence::CreateAnimation() {
     if (!loader->Charge(sizeof(::Animation) + sizeof(::KeyframeSequence) +
                         keyframeCount * (sizeof(::KeyframeSequence::Key) + 16 + perKey * 4)))
         return nullptr;
+    MakeRoom(&loader->GetScene()->objects, 1);
     std::unique_ptr<::Animation> made(new ::Animation());
     made->sequence = CreateKeyframeSequence();
     switch (interpolation) {

@@ -117,6 +117,7 @@ void Mesh::Create() {
         if (!loader->Charge(sizeof(::Mesh) + kVectorBytes)) return;
         SceneNode* node = CreateAppearance(submeshes[i].appearance);
         if (!node) return;
+        MakeRoom(&loader->GetScene()->objects, 1);
         ::Mesh* mesh = new ::Mesh();
         mesh->id = userID;
         loader->GetScene()->objects.Add(mesh);
@@ -137,10 +138,13 @@ SceneNode* Mesh::CreateAppearance(unsigned int index) {
         states += (unsigned long long)appearance->textureCount *
                   (sizeof(TextureState) + sizeof(TextureSamplerState) + 2 * kVectorBytes);
     if (!loader->Charge(sizeof(SceneNode) + 4 * kVectorBytes + states)) return nullptr;
+    unsigned int textures = appearance ? appearance->textureCount : 0;
+    MakeRoom(&scene->objects, 3 + 2 * textures);
     SceneNode* node = new SceneNode(Vec3::ZERO, Quat::ZERO);
     scene->objects.Add(node);
     if (!appearance) return node;
     node->id = appearance->userID;
+    MakeRoom(&node->states, 1 + 2 * textures);
     if (appearance->material != 0) {
         if (Material* material =
                 static_cast<Material*>(loader->GetObject(appearance->material, T_Material)))

@@ -74,6 +74,7 @@ void SkinnedMesh::Create() {
             return;
         SceneNode* node = CreateAppearance(submeshes[i].appearance);
         if (!node) return;
+        MakeRoom(&loader->GetScene()->objects, 1);
         ::SkinnedMesh* mesh = new ::SkinnedMesh();
         loader->GetScene()->objects.Add(mesh);
         if (!CreateArrays(mesh, submeshes[i].indexBuffer)) return;

@@ -589,7 +589,7 @@ TEST_F(M3GBoundsDemo, LoadSceneOutOfMemoryGivesAnEmptyScene) {
 
 // Objects made once per record (the node a record becomes, a light's ten
 // uniforms) cost a bounded multiple of the record, even of a record cut to
-// nothing: 100,000 of them stay within the documented bound.
+// nothing: 40,000 of them stay within the documented bound.
 TEST(M3GBounds, ObjectsPerRecordStayWithinTheBound) {
     Bytes light = Node(0);
     light.F32(1).F32(0).F32(0).Raw({255, 255, 255}).U8(130).F32(1).F32(0).F32(0);
@@ -602,7 +602,7 @@ TEST(M3GBounds, ObjectsPerRecordStayWithinTheBound) {
         SCOPED_TRACE(c.what);
         std::vector<File> records = {Record(0, HeaderData(1))};
         std::vector<uint32_t> children;
-        for (unsigned int i = 0; i < 100000; ++i) {
+        for (unsigned int i = 0; i < 40000; ++i) {
             records.push_back(Record(c.type, c.data));
             children.push_back(2 + i);
         }
