@@ -247,8 +247,8 @@ bool SkinnedMesh::SkinWork::Cover(unsigned int s, std::vector<uint32_t>* out) {
     out->clear();
     if (numRefs == 0 || failed) return !failed;
     uint64_t at = bounds[s];
-    unsigned int prefix =
-        unsigned(std::upper_bound(firstSorted.begin(), firstSorted.end(), at) - firstSorted.begin());
+    auto end = std::upper_bound(firstSorted.begin(), firstSorted.end(), at);
+    unsigned int prefix = unsigned(end - firstSorted.begin());
     Collect(1, 0, leaves, prefix, at, out);
     uint64_t cost = out->size() + 1;
     if (cost > workLeft) {

@@ -468,12 +468,13 @@ File Background20() {
 // it inflated: no zero tail read as a thousand header records, so a later
 // 2.0 record keeps the 2.0 layout.
 TEST(M3GBounds, EarlyStreamEndReadsNoZeroTail) {
-    File file = M3GFile({Section({Record(0, HeaderData(2))}), CutSection(Materials(2), ~size_t(0), 5000),
-                         Section({Background20()})});
+    File file = M3GFile({Section({Record(0, HeaderData(2))}),
+                         CutSection(Materials(2), ~size_t(0), 5000), Section({Background20()})});
     Measured m(file);
     EXPECT_EQ(Types(m.loader), (std::vector<int>{0, 13, 13, 4}));
     EXPECT_EQ(m.loader.version, 1u);
-    auto* background = static_cast<M3G::Background*>(m.loader.GetObject(4, M3G::Object::T_Background));
+    auto* background =
+        static_cast<M3G::Background*>(m.loader.GetObject(4, M3G::Object::T_Background));
     ASSERT_NE(background, nullptr);
     EXPECT_TRUE(background->stencilClearEnabled);
     EXPECT_EQ(background->depthClearValue, 0.5f);
@@ -597,7 +598,8 @@ TEST(M3GBounds, ObjectsPerRecordStayWithinTheBound) {
         const char* what;
         unsigned int type;
         Bytes data;
-    } cases[] = {{"lights", 12, light}, {"empty lights", 12, Bytes()}, {"empty groups", 9, Bytes()}};
+    } cases[] = {
+        {"lights", 12, light}, {"empty lights", 12, Bytes()}, {"empty groups", 9, Bytes()}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::vector<File> records = {Record(0, HeaderData(1))};

@@ -290,9 +290,13 @@ private:
 
     void SubBatch(VertexBatch* batch, const std::vector<TransformReference*>& refs,
                   unsigned int first, unsigned int count) {
-        BatchInfo info = {batch->primitive, batch->indexed, batch->indexed ? batch->triangleArray : 0,
-                          (batch->indexed ? batch->firstIndex : batch->firstVertex) + first, count,
-                          0, {}};
+        BatchInfo info = {batch->primitive,
+                          batch->indexed,
+                          batch->indexed ? batch->triangleArray : 0,
+                          (batch->indexed ? batch->firstIndex : batch->firstVertex) + first,
+                          count,
+                          0,
+                          {}};
         std::vector<unsigned int> slots;
         for (TransformReference* ref : refs) {
             auto at = std::find(info.bones.begin(), info.bones.end(), ref->node);
@@ -389,7 +393,8 @@ struct GeneratedRig {
             triangles[0].data = new unsigned char[indices.size() * indexSize + 1];
             for (size_t i = 0; i < indices.size(); ++i)
                 memcpy(triangles[0].data + i * indexSize, &indices[i], indexSize);
-            mesh.stripLengths = new AttributeArray(Uint32Array(AttributeArray::at_StripLengths, lengths));
+            mesh.stripLengths =
+                new AttributeArray(Uint32Array(AttributeArray::at_StripLengths, lengths));
         }
         mesh.SetTriangleArrays(triangles, 1);
         mesh.firstVertex = firstVertex;
