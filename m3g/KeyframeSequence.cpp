@@ -88,10 +88,6 @@ KeyframeSequence::~KeyframeSequence() {
     return out;
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 Animation* KeyframeSequence::CreateAnimation() {
     if (animation) return animation;
     unsigned long long perKey = (unsigned long long)componentCount * channelCount;

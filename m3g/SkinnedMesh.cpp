@@ -106,10 +106,6 @@ void SkinnedMesh::CreateTransformReferences(::SkinnedMesh* mesh) {
     mesh->SetTransformReferences(skeletonNode, refs, n);
 }
 
-}  // namespace M3G
-
-namespace M3G {
-
 unsigned int SkinnedMesh::BoneDataVertices(::SkinnedMesh* mesh) {
     for (unsigned int i = 0; i < mesh->numVertexArrays; ++i)
         if (mesh->vertexArrays[i].type == AttributeArray::at_Location)
