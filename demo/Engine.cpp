@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <new>
 
 #include "app/AudioPlayer.h"
 #include "app/ImageLoader.h"
@@ -131,14 +132,20 @@ Scene* Engine::LoadScene(const char* url) {
     if (!url) {
         printf("Demo::Engine::LoadScene(): no URL, the scene is empty\n");
     } else {
-        DataSource* source =
-            Platform::current ? Platform::current->CreateDataSourceForURL(url) : nullptr;
-        if (!source) {
-            printf("Demo::Engine::LoadScene(): can't open %s, the scene is empty\n", url);
-        } else {
-            scene = ReadSceneFile(source);
-            delete source;
+        DataSource* source = nullptr;
+        try {
+            source = Platform::current ? Platform::current->CreateDataSourceForURL(url) : nullptr;
+            if (!source) {
+                printf("Demo::Engine::LoadScene(): can't open %s, the scene is empty\n", url);
+            } else {
+                scene = ReadSceneFile(source);
+            }
+        } catch (const std::bad_alloc&) {
+            // The loader frees what it made itself; the source is freed below.
+            printf("Demo::Engine::LoadScene(): out of memory reading %s, the scene is empty\n",
+                   url);
         }
+        delete source;
     }
     if (!scene) scene = new ::Scene();
     return Scene::New(scene);

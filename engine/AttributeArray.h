@@ -53,12 +53,25 @@ public:
     // count x stride: the bytes `data` must hold.
     unsigned int SizeBytes() const { return count * stride; }
 
-    // count x stride bytes, tightly packed; allocate with new unsigned char[].
-    unsigned char* data;  // owned
+    // Makes `data` another reference to a SharedBytes block (releasing what
+    // the array held): arrays converted from one scene-file array read one
+    // copy.
+    void ShareData(unsigned char* bytes);
+    // `data`, first copied into a block of the array's own when it is shared,
+    // so that a write cannot reach the other readers.
+    unsigned char* Writable();
+
+    // count x stride bytes, tightly packed; allocate with new unsigned char[],
+    // or share a block through ShareData.
+    unsigned char* data;  // owned, or one reference when sharedData is set
     unsigned int count;   // elements (vertices or indices)
     Type type;
     bool dynamic;  // re-sent by UpdateDynamic, dynamic buffer usage
     unsigned int components;  // values per element, 1..4
     NumericType numericType;
     unsigned int stride;  // bytes per element
+    bool sharedData;      // data is a SharedBytes block that others may read
+
+private:
+    void ReleaseData();
 };

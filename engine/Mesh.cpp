@@ -1,10 +1,12 @@
 // Meshes: ownership of the arrays and the cutting of draw batches.
 #include "engine/Mesh.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "engine/ResourceManager.h"
 
@@ -22,6 +24,14 @@ uint32_t ReadUnsigned(const unsigned char* data, uint64_t i, unsigned int size) 
     uint32_t v;
     memcpy(&v, data + i * 4, 4);
     return v;
+}
+
+// Room for n more batches, doubling: a file may give a mesh a million strips,
+// and the list would otherwise grow ten at a time.
+void MakeRoom(Vector<VertexBatch*>* list, uint64_t n) {
+    if (list->Capacity() - list->Size() >= n) return;
+    uint64_t want = std::max<uint64_t>(uint64_t(list->Capacity()) * 2, list->Size() + n);
+    if (want > 0xFFFFFFFFu || !list->Reserve(unsigned(want))) throw std::bad_alloc();
 }
 
 }  // namespace
@@ -107,6 +117,7 @@ void Mesh::CreateTriangleArrayBatches(Vector<VertexBatch*>* out) {
             uint64_t available = array.data ? uint64_t(array.count) * array.components : 0;
             uint64_t running = 0;
             bool clamped = false;
+            MakeRoom(out, n);
             for (uint64_t k = 0; k < n; ++k) {
                 uint64_t length = ReadUnsigned(stripLengths->data, k, lengthSize);
                 uint64_t first = running;
@@ -138,6 +149,7 @@ void Mesh::CreateTriangleArrayBatches(Vector<VertexBatch*>* out) {
             if (size > 4) size = 4;
             uint64_t n = uint64_t(array.count) * array.components;
             uint64_t running = firstVertex;
+            MakeRoom(out, n);
             for (uint64_t k = 0; k < n; ++k) {
                 uint32_t length = ReadUnsigned(array.data, k, size);
                 if (running > 0xFFFFFFFFu) break;

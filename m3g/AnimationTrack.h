@@ -13,7 +13,8 @@ public:
 
     AnimationTrack(DataSource* source, Loader* loader);
     Type GetType() const override { return T_AnimationTrack; }
-    // The track's animation, made once; null without a keyframe sequence.
+    // The animation of the track's keyframe sequence, shared by every track
+    // of that sequence; null without one.
     Animation* CreateAnimation();
 
     unsigned int keyframeSequence;     // object index

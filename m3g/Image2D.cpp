@@ -6,13 +6,21 @@
 #include <cstring>
 
 #include "engine/Scene.h"
+#include "engine/SharedBytes.h"
 #include "engine/Texture.h"
 #include "engine/Texture2D.h"
 
 namespace M3G {
 
 Image2D::Image2D(DataSource* source, Loader* loader)
-    : ImageBase(source, loader), flag(false), levelCount(0), levels(nullptr) {
+    : ImageBase(source, loader),
+      flag(false),
+      levelCount(0),
+      levels(nullptr),
+      converted(false),
+      textureFormat(kNoFormat),
+      texturePixels(nullptr),
+      textureBytes(0) {
     paletteLength = ReadU32(source);
     palette = ReadBlock(source, &paletteLength, 1);
     pixelLength = ReadU32(source);
@@ -34,32 +42,32 @@ Image2D::~Image2D() {
     delete[] pixels;
     for (unsigned int i = 0; i < levelCount; ++i) delete[] levels[i].data;
     delete[] levels;
+    SharedBytes::Release(texturePixels);
 }
 
-::Texture2D* Image2D::CreateTexture() {
-    ::Texture2D* texture = new ::Texture2D();
-    loader->GetScene()->objects.Add(texture);
-    texture->mipmapped = false;
+void Image2D::ConvertPixels() {
+    if (converted) return;
+    converted = true;
     unsigned int size = PixelSize();
     switch (format) {
     case F_Alpha:
-        texture->format = ::Texture::TF_Alpha8;
+        textureFormat = ::Texture::TF_Alpha8;
         break;
     case F_Luminance:
-        texture->format = ::Texture::TF_Luminance8;
+        textureFormat = ::Texture::TF_Luminance8;
         break;
     case F_LuminanceAlpha:
-        texture->format = ::Texture::TF_Luminance16;
+        textureFormat = ::Texture::TF_Luminance16;
         break;
     case F_RGB:
-        texture->format = ::Texture::TF_RGB8;
+        textureFormat = ::Texture::TF_RGB8;
         break;
     case F_RGBA:
-        texture->format = ::Texture::TF_RGBA8;
+        textureFormat = ::Texture::TF_RGBA8;
         break;
     default:
         printf("M3G::Image2D::CreateTexture(): unsupported format %u, no pixels\n", format);
-        return texture;
+        return;
     }
     // The pixel data must cover the whole image: the upload reads that much.
     uint64_t count = uint64_t(width) * height;
@@ -67,11 +75,14 @@ Image2D::~Image2D() {
     if (count == 0 || needed > pixelLength) {
         printf("M3G::Image2D::CreateTexture(): %ux%u image needs %llu B, holds %u, no pixels\n",
                width, height, (unsigned long long)needed, pixelLength);
-        return texture;
+        return;
     }
     size_t row = size_t(width) * size;
     size_t paddedRow = (row + 3) & ~size_t(3);
-    unsigned char* out = new unsigned char[paddedRow * height]();
+    // A palette image of 1 B per pixel grows to 4 B per pixel here.
+    if (!loader->Charge(paddedRow * height)) return;
+    unsigned char* out = SharedBytes::New(paddedRow * height);
+    memset(out, 0, paddedRow * height);
     for (unsigned int y = 0; y < height; ++y) {
         unsigned char* dst = out + paddedRow * y;
         if (!palette) {
@@ -85,7 +96,23 @@ Image2D::~Image2D() {
                 memcpy(dst + size_t(x) * size, palette + entry, size);
         }
     }
-    texture->pixels = out;
+    textureBytes = paddedRow * height;
+    texturePixels = out;
+}
+
+::Texture2D* Image2D::CreateTexture() {
+    ConvertPixels();
+    // Each texture holds a copy on the GPU, so its pixels count for each,
+    // though the CPU keeps one.
+    if (!loader->Charge(sizeof(::Texture2D) + textureBytes)) return nullptr;
+    MakeRoom(&loader->GetScene()->objects, 1);
+    ::Texture2D* texture = new ::Texture2D();
+    loader->GetScene()->objects.Add(texture);
+    texture->mipmapped = false;
+    if (textureFormat == kNoFormat) return texture;
+    texture->format = textureFormat;
+    if (!texturePixels) return texture;
+    texture->SharePixels(texturePixels);
     texture->width = width;
     texture->height = height;
     return texture;

@@ -1,12 +1,17 @@
 // Keyframe sequence records.
 #include "m3g/KeyframeSequence.h"
 
+#include <memory>
+
+#include "engine/Animation.h"
 #include "engine/KeyframeSequence.h"
+#include "engine/Scene.h"
 
 namespace M3G {
 
 KeyframeSequence::KeyframeSequence(DataSource* source, Loader* loader)
-    : Object3D(source, loader), channelCount(1), times(nullptr), values(nullptr) {
+    : Object3D(source, loader), channelCount(1), times(nullptr), values(nullptr),
+      animation(nullptr) {
     interpolation = ReadU8(source);
     repeatMode = ReadU8(source);
     encoding = ReadU8(source);
@@ -81,6 +86,40 @@ KeyframeSequence::~KeyframeSequence() {
         out->AddKey(float(times[k]), values + k * perKey);
     out->duration = float(duration);
     return out;
+}
+
+Animation* KeyframeSequence::CreateAnimation() {
+    if (animation) return animation;
+    unsigned long long perKey = (unsigned long long)componentCount * channelCount;
+    // A key: its record in the list, its value block and the block's heap
+    // header.
+    if (!loader->Charge(sizeof(::Animation) + sizeof(::KeyframeSequence) +
+                        keyframeCount * (sizeof(::KeyframeSequence::Key) + 16 + perKey * 4)))
+        return nullptr;
+    MakeRoom(&loader->GetScene()->objects, 1);
+    std::unique_ptr<::Animation> made(new ::Animation());
+    made->sequence = CreateKeyframeSequence();
+    switch (interpolation) {
+    case I_Slerp:
+        made->interpolation = ::Animation::IM_SLERP;
+        break;
+    case I_Spline:
+        made->interpolation = ::Animation::IM_SPLINE;
+        break;
+    case I_Squad:
+        made->interpolation = ::Animation::IM_SQUAD;
+        break;
+    case I_Step:
+        made->interpolation = ::Animation::IM_STEP;
+        break;
+    default:
+        made->interpolation = ::Animation::IM_LINEAR;
+        break;
+    }
+    made->repeatMode = repeatMode == R_Loop ? ::Animation::RM_LOOP : ::Animation::RM_CONSTANT;
+    loader->GetScene()->objects.Add(made.get());
+    animation = made.release();
+    return animation;
 }
 
 }  // namespace M3G

@@ -3,6 +3,7 @@
 
 #include "m3g/Object3D.h"
 
+class Animation;
 class KeyframeSequence;
 
 namespace M3G {
@@ -23,6 +24,11 @@ public:
     Type GetType() const override { return T_KeyframeSequence; }
     // A new engine sequence with a copy of the keys.
     ::KeyframeSequence* CreateKeyframeSequence();
+    // The sequence's animation, made on the first call and appended to the
+    // scene; null past the loader's budget. Every track of the sequence
+    // binds this one animation: its interpolation and repeat mode come from
+    // the sequence too, and evaluating it changes nothing in it.
+    Animation* CreateAnimation();
 
     unsigned int interpolation;
     unsigned int repeatMode;
@@ -38,6 +44,7 @@ public:
     unsigned int* times;        // owned
     // keyframeCount x channelCount x componentCount values; owned.
     float* values;
+    Animation* animation;  // conversion cache; owned by the scene
 };
 
 }  // namespace M3G

@@ -1,8 +1,10 @@
 // Light records.
 #include "m3g/Light.h"
 
+#include "engine/Scene.h"
 #include "engine/SceneNode.h"
 #include "engine/Uniform.h"
+#include "render/UniformState.h"
 
 namespace M3G {
 
@@ -22,6 +24,11 @@ Uniform* Light::CreateAttachUniform(char* name) {
 }
 
 void Light::Create() {
+    // Ten uniforms with their names, values and states from a record that
+    // may be only a few bytes long.
+    if (!loader->Charge(10 * (sizeof(Uniform) + sizeof(UniformState) + 100 + 16 + 8))) return;
+    MakeRoom(&loader->GetScene()->objects, 20);
+    if (loader->root) MakeRoom(&loader->root->states, 10);
     unsigned int i = loader->GetUniqID(Loader::OT_Light);
     Uniform* u[10];
     for (unsigned int n = 0; n < 10; ++n)

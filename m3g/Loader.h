@@ -37,7 +37,7 @@ public:
     };
     static const unsigned int kNameTypeCount = 15;
 
-    Loader() : debug(false), root(nullptr) {}
+    Loader() : debug(false), root(nullptr), budget(~0ull), overBudget(false) {}
     virtual ~Loader() {}
     Loader(const Loader&) = delete;
     Loader& operator=(const Loader&) = delete;
@@ -55,8 +55,23 @@ public:
     // A new[] 100-byte name; the caller owns it.
     virtual char* CreateName(NameType type, unsigned int index) = 0;
 
+    // Conversion charges what a file can multiply (copies per use, batches,
+    // per-vertex data) against the budget before making it. False, from the
+    // first charge past the budget on, and the conversion making the object
+    // is to skip it; the loader then drops the scene.
+    bool Charge(unsigned long long bytes) {
+        if (overBudget || bytes > budget) {
+            overBudget = true;
+            return false;
+        }
+        budget -= bytes;
+        return true;
+    }
+
     bool debug;       // adds marker meshes under converted nodes
     SceneNode* root;  // node of the World being converted
+    unsigned long long budget;  // bytes conversion may still charge
+    bool overBudget;
 };
 
 }  // namespace M3G

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <zlib.h>
 
 #include "app/Platform.h"
@@ -42,6 +44,8 @@ const unsigned int kSectionOverhead = 13;
 // zlib's deflate cannot compress better than about 1032:1; a section that
 // claims more is damaged, and its length must not size an allocation.
 const unsigned int kMaxInflateRatio = 1032;
+// First output block of an inflation, when the section is not smaller.
+const size_t kFirstInflateBlock = 64 * 1024;
 
 }  // namespace
 
@@ -68,12 +72,22 @@ const char* const M3GLoader::nameFormats[kNameTypeCount] = {
 
 Scene* M3GLoader::Load(DataSource* source) {
     M3GLoader loader(source);
-    loader.Load();
-    return loader.CreateScene();
+    try {
+        loader.Load();
+        return loader.CreateScene();
+    } catch (const std::bad_alloc&) {
+        // The records go with the loader, the objects converted so far with
+        // the scene that owns them.
+        delete loader.scene;
+        loader.scene = nullptr;
+        printf("M3GLoader::Load(): out of memory, the scene is empty\n");
+        return new Scene();
+    }
 }
 
 M3GLoader::M3GLoader(DataSource* source_)
-    : source(source_), version(0), scene(nullptr), objects(10, 10), debugMesh(nullptr) {
+    : source(source_), version(0), scene(nullptr), objects(10, 10), debugMesh(nullptr),
+      fileBytes(0), inflatedBytes(0) {
     for (unsigned int i = 0; i < kObjectTypeCount; ++i) uniqIDs[i] = 0;
 }
 
@@ -96,40 +110,53 @@ void M3GLoader::Load() {
     }
     version = 0;
     unsigned int length = source->GetLength();
+    fileBytes = length;
     while (source->GetPosition() < length) {
         unsigned int start = source->GetPosition();
         unsigned int left = length - start;
         if (left < kSectionOverhead) {
             printf("M3GLoader::Load(): %u B after the last section, too few for one\n", left);
-            return;
+            break;
         }
         unsigned int compression = unsigned(source->Read8()) & 0xFFu;
         unsigned int total = unsigned(source->Read32());
         unsigned int uncompressed = unsigned(source->Read32());
         // A length below the overhead would not move past the section (0
-        // would loop forever); one past the end cannot be read.
-        if (total < kSectionOverhead || total > left) {
+        // would loop forever).
+        if (total < kSectionOverhead) {
             printf("M3GLoader::Load(): section at %u claims %u B, %u B left\n", start, total, left);
-            return;
+            break;
         }
+        // A section cut short by the end of the file still gives the records
+        // it holds whole; its checksum, if any, is then among the data.
         unsigned int data = total - kSectionOverhead;
+        if (total > left) {
+            printf("M3GLoader::Load(): section at %u claims %u B, %u B left\n", start, total, left);
+            total = left;
+            data = left - (kSectionOverhead - 4);
+        }
         // A section without objects is skipped; the checksum is not checked.
         if (uncompressed != 0) {
             if (compression == 1) {
-                DataSource* inflated = DecompressSection(source, data, uncompressed);
+                std::unique_ptr<DataSource> inflated(DecompressSection(source, data, uncompressed));
                 if (inflated) {
-                    LoadSection(inflated, uncompressed);
-                    delete inflated;
+                    inflatedBytes += inflated->GetLength();
+                    LoadSection(inflated.get(), inflated->GetLength());
                 }
-            } else if (uncompressed > data) {
-                printf("M3GLoader::Load(): section at %u holds %u B of objects in %u B\n", start,
-                       uncompressed, data);
             } else {
+                if (uncompressed > data) {
+                    printf("M3GLoader::Load(): section at %u holds %u B of objects in %u B\n",
+                           start, uncompressed, data);
+                    uncompressed = data;
+                }
+                inflatedBytes += uncompressed;
                 LoadSection(source, uncompressed);
             }
         }
         source->SetPosition(start + total);
     }
+    unsigned long long input = fileBytes > inflatedBytes ? fileBytes : inflatedBytes;
+    budget = kBytesPerInputByte * input + kBaseBudget;
 }
 
 DataSource* M3GLoader::DecompressSection(DataSource* source, unsigned int compressedLength,
@@ -140,10 +167,14 @@ DataSource* M3GLoader::DecompressSection(DataSource* source, unsigned int compre
                uncompressedLength);
         return nullptr;
     }
+    // The output grows as the stream yields bytes, up to the length the
+    // section claims: a claim the stream does not back costs nothing.
+    size_t capacity = size_t(compressedLength) * 4;
+    if (capacity < kFirstInflateBlock) capacity = kFirstInflateBlock;
+    if (capacity > uncompressedLength) capacity = uncompressedLength;
     unsigned char* in =
         static_cast<unsigned char*>(malloc(compressedLength ? compressedLength : 1));
-    // Zero-filled: a stream that ends early leaves the rest of the section as zeros.
-    unsigned char* out = static_cast<unsigned char*>(calloc(uncompressedLength, 1));
+    unsigned char* out = static_cast<unsigned char*>(malloc(capacity ? capacity : 1));
     if (!in || !out || !source->Read(in, compressedLength)) {
         printf("M3GLoader::DecompressSection(): can't read %u B\n", compressedLength);
         free(in);
@@ -161,9 +192,27 @@ DataSource* M3GLoader::DecompressSection(DataSource* source, unsigned int compre
     }
     stream.next_in = in;
     stream.avail_in = compressedLength;
-    stream.next_out = out;
-    stream.avail_out = uncompressedLength;
-    result = inflate(&stream, Z_NO_FLUSH);
+    size_t produced = 0;
+    for (;;) {
+        stream.next_out = out + produced;
+        stream.avail_out = unsigned(capacity - produced);
+        result = inflate(&stream, Z_NO_FLUSH);
+        produced = capacity - stream.avail_out;
+        if (result == Z_STREAM_END || result == Z_MEM_ERROR || result == Z_DATA_ERROR ||
+            result == Z_NEED_DICT)
+            break;
+        // Room left over means the input ran out; a full buffer at the
+        // claimed length ends the section, whatever the stream holds after.
+        if (produced < capacity || capacity == uncompressedLength) break;
+        size_t grown = capacity * 2 < uncompressedLength ? capacity * 2 : uncompressedLength;
+        unsigned char* larger = static_cast<unsigned char*>(realloc(out, grown));
+        if (!larger) {
+            result = Z_MEM_ERROR;
+            break;
+        }
+        out = larger;
+        capacity = grown;
+    }
     inflateEnd(&stream);
     free(in);
     if (result == Z_MEM_ERROR || result == Z_DATA_ERROR || result == Z_NEED_DICT) {
@@ -171,7 +220,17 @@ DataSource* M3GLoader::DecompressSection(DataSource* source, unsigned int compre
         free(out);
         return nullptr;
     }
-    return new ROMSource(out, uncompressedLength, true);
+    // Only what the stream gave is read: zeros standing in for the rest would
+    // be taken for records.
+    if (produced < uncompressedLength)
+        printf("M3GLoader::DecompressSection(): stream ends after %u of %u B\n",
+               unsigned(produced), uncompressedLength);
+    ROMSource* inflated = new (std::nothrow) ROMSource(out, unsigned(produced), true);
+    if (!inflated) {
+        free(out);
+        throw std::bad_alloc();
+    }
+    return inflated;
 }
 
 void M3GLoader::LoadSection(DataSource* data, unsigned int length) {
@@ -201,11 +260,11 @@ void M3GLoader::LoadSection(DataSource* data, unsigned int length) {
             return;
         }
         ROMSource record(bytes, size, true);
+        // Room first, so that a record once made always finds its place.
+        if (objects.Size() == objects.Capacity() && !objects.Reserve(objects.Capacity() * 2))
+            throw std::bad_alloc();
         M3G::Object* object = CreateObject(type, size, &record);
         if (!object) printf("usupported object %u, %u B\n", type, size);
-        // Doubling rather than the table's fixed step: an inflated section can
-        // hold hundreds of thousands of tiny records.
-        if (objects.Size() == objects.Capacity()) objects.Reserve(objects.Capacity() * 2);
         objects.Add(object);
         if (object && object->GetType() == M3G::Object::T_Header)
             version = static_cast<M3G::Header*>(object)->GetLoaderVersion();
@@ -263,9 +322,22 @@ M3G::Object* M3GLoader::CreateObject(unsigned int type, unsigned int length, Dat
 
 Scene* M3GLoader::CreateScene() {
     scene = new Scene();
-    for (M3G::Object* object : objects)
+    // Lists grow ten entries at a time; most records become one object.
+    if (!scene->objects.Reserve(objects.Size() + 16)) throw std::bad_alloc();
+    unsigned long long granted = budget;
+    for (M3G::Object* object : objects) {
+        if (overBudget) break;
         if (object && object->GetType() == M3G::Object::T_World)
             static_cast<M3G::World*>(object)->CreateTechnique();
+    }
+    if (overBudget) {
+        printf("M3GLoader::CreateScene(): the scene needs more than %llu B, it is left empty\n",
+               granted);
+        delete scene;
+        scene = nullptr;
+        debugMesh = nullptr;
+        scene = new Scene();
+    }
     return scene;
 }
 

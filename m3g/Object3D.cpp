@@ -46,8 +46,8 @@ Uniform* Object3D::CreateAttachUniform(SceneNode* node, Loader::NameType type, u
 Uniform* Object3D::CreateAttachNamedUniform(SceneNode* node, char* name) {
     Uniform* uniform = new Uniform();
     uniform->SetName(name, false);
-    UniformState* state = new UniformState(uniform);
     loader->GetScene()->objects.Add(uniform);
+    UniformState* state = new UniformState(uniform);
     loader->GetScene()->objects.Add(state);
     if (node) node->Attach(state);
     return uniform;

@@ -2,8 +2,11 @@
 // user parameters.
 #pragma once
 
+#include <new>
+
 #include "m3g/Loader.h"
 #include "m3g/Object.h"
+#include "math/Types.h"
 
 class SceneNode;
 class Uniform;
@@ -41,6 +44,15 @@ protected:
     Uniform* CreateAttachNamedUniform(SceneNode* node, char* name);
     // Three 0..255 colour bytes as 0..1 floats, with the given alpha.
     static Vec4 ByteColor(const unsigned char* rgb, float alpha);
+    // Room for n more entries in a list, growing it by doubling: lists grow
+    // ten entries at a time, and a file can make them millions long.
+    template <typename T>
+    static void MakeRoom(Vector<T>* list, unsigned int n) {
+        if (list->Capacity() - list->Size() >= n) return;
+        unsigned int want = list->Capacity() * 2 > list->Size() + n ? list->Capacity() * 2
+                                                                    : list->Size() + n;
+        if (!list->Reserve(want)) throw std::bad_alloc();
+    }
 };
 
 }  // namespace M3G

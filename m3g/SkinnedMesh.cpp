@@ -67,12 +67,24 @@ void SkinnedMesh::Create() {
     if (Group* skeletonRecord = static_cast<Group*>(loader->GetObject(skeleton, T_Group)))
         AttachChild(skeletonRecord, skeleton, "M3G::SkinnedMesh::Create");
     for (unsigned int i = 0; i < submeshCount; ++i) {
+        // Each submesh copies the references and gets bone data per vertex and
+        // sub-batches of its own.
+        if (!loader->Charge(sizeof(::SkinnedMesh) + kVectorBytes +
+                            (unsigned long long)referenceCount * sizeof(::TransformReference)))
+            return;
         SceneNode* node = CreateAppearance(submeshes[i].appearance);
+        if (!node) return;
+        MakeRoom(&loader->GetScene()->objects, 1);
         ::SkinnedMesh* mesh = new ::SkinnedMesh();
         loader->GetScene()->objects.Add(mesh);
-        CreateArrays(mesh, submeshes[i].indexBuffer);
+        if (!CreateArrays(mesh, submeshes[i].indexBuffer)) return;
         CreateTransformReferences(mesh);
+        if (!loader->Charge((unsigned long long)BoneDataVertices(mesh) *
+                            ::SkinnedMesh::kBoneDataBytes))
+            return;
+        mesh->batchBytesLimit = loader->budget;
         mesh->UpdateBatches();
+        if (!loader->Charge(mesh->batchBytes)) return;
         node->Attach(mesh);
         sceneNode->Attach(node);
     }
@@ -92,6 +104,13 @@ void SkinnedMesh::CreateTransformReferences(::SkinnedMesh* mesh) {
                      references[i].weight};
     }
     mesh->SetTransformReferences(skeletonNode, refs, n);
+}
+
+unsigned int SkinnedMesh::BoneDataVertices(::SkinnedMesh* mesh) {
+    for (unsigned int i = 0; i < mesh->numVertexArrays; ++i)
+        if (mesh->vertexArrays[i].type == AttributeArray::at_Location)
+            return mesh->vertexArrays[i].count;
+    return 0;
 }
 
 }  // namespace M3G

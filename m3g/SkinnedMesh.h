@@ -24,6 +24,8 @@ public:
     // Skeleton and bone references of mesh; references that name no node are
     // left out.
     void CreateTransformReferences(::SkinnedMesh* mesh);
+    // Vertices that get bone data: those of the mesh's first positions.
+    static unsigned int BoneDataVertices(::SkinnedMesh* mesh);
 
     unsigned int skeleton;  // object index of a Group
     bool perVertexBones;    // 2.0 files: bones given per vertex

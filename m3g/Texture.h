@@ -14,7 +14,8 @@ public:
 
     Texture(DataSource* source, Loader* loader);
 
-    // A new engine texture, or null when the image does not resolve.
+    // The engine texture, or null when the image does not resolve or the
+    // loader's budget is spent.
     virtual ::Texture2D* CreateTexture() = 0;
     virtual void GetSamplerParameters(TextureSamplerState* state) = 0;
     // 210 (nearest) gives nearest, anything else linear.

@@ -8,7 +8,8 @@
 
 namespace M3G {
 
-Texture2D::Texture2D(DataSource* source, Loader* loader) : Texture(source, loader) {
+Texture2D::Texture2D(DataSource* source, Loader* loader)
+    : Texture(source, loader), texture(nullptr) {
     ReadBytes(source, blendColor, 4);
     blending = ReadU8(source);
     wrappingS = ReadU8(source);
@@ -20,13 +21,15 @@ Texture2D::Texture2D(DataSource* source, Loader* loader) : Texture(source, loade
 }
 
 ::Texture2D* Texture2D::CreateTexture() {
+    if (texture) return texture;
     Image2D* picture = static_cast<Image2D*>(loader->GetObject(image, T_Image2D));
-    if (!picture) return nullptr;
-    ::Texture2D* texture = picture->CreateTexture();
-    texture->id = userID;
+    ::Texture2D* made = picture ? picture->CreateTexture() : nullptr;
+    if (!made) return nullptr;
+    made->id = userID;
     Transform transform;
     GetTransform(&transform);
-    transform.CalculateComposite(&texture->textureMatrix);
+    transform.CalculateComposite(&made->textureMatrix);
+    texture = made;
     return texture;
 }
 

@@ -11,6 +11,9 @@ public:
 
     Texture2D(DataSource* source, Loader* loader);
     Type GetType() const override { return T_Texture2D; }
+    // The record's engine texture, made on the first call: appearances that
+    // name one texture share it, as nothing changes a texture after loading
+    // (each use still gets its own texture and sampler states).
     ::Texture2D* CreateTexture() override;
     void GetSamplerParameters(TextureSamplerState* state) override;
     // 240 (clamp) gives clamp to edge, anything else repeat.
@@ -20,6 +23,7 @@ public:
     unsigned int blending;
     unsigned int wrappingS;
     unsigned int wrappingT;
+    ::Texture2D* texture;  // conversion cache; owned by the scene
 };
 
 }  // namespace M3G

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/AttributeArray.h"
+#include "engine/SharedBytes.h"
 
 namespace M3G {
 
@@ -25,7 +26,7 @@ unsigned int VertexArray::ElementSize(unsigned int componentType) {
 }
 
 VertexArray::VertexArray(DataSource* source, Loader* loader)
-    : Object3D(source, loader), values(nullptr) {
+    : Object3D(source, loader), values(nullptr), copied(nullptr) {
     componentType = ReadU8(source);
     componentCount = ReadU8(source);
     encoding = ReadU8(source);
@@ -42,12 +43,19 @@ VertexArray::VertexArray(DataSource* source, Loader* loader)
 
 VertexArray::~VertexArray() {
     delete[] values;
+    for (auto& entry : scaled) SharedBytes::Release(entry.second);
+    SharedBytes::Release(copied);
 }
 
 float* VertexArray::CreateElements(const float* bias, float scale) {
     if (!values) return nullptr;
+    float* out = new float[size_t(vertexCount) * componentCount];
+    ConvertElements(out, bias, scale);
+    return out;
+}
+
+void VertexArray::ConvertElements(float* out, const float* bias, float scale) const {
     unsigned int n = vertexCount * componentCount;
-    float* out = new float[n];
     for (unsigned int i = 0; i < n; ++i) {
         float value = 0.0f;
         switch (componentType) {
@@ -75,15 +83,49 @@ float* VertexArray::CreateElements(const float* bias, float scale) {
         unsigned int k = i % componentCount;
         out[i] = value * scale + (bias && k < 3 ? bias[k] : 0.0f);
     }
-    return out;
 }
 
 unsigned char* VertexArray::CopyElements() {
     if (!values) return nullptr;
-    size_t n = size_t(vertexCount) * componentCount * ElementSize(componentType);
+    size_t n = StoredBytes();
     unsigned char* out = new unsigned char[n];
     memcpy(out, values, n);
     return out;
+}
+
+size_t VertexArray::StoredBytes() const {
+    return size_t(vertexCount) * componentCount * ElementSize(componentType);
+}
+
+unsigned char* VertexArray::SharedElements(const float* bias, float scale) {
+    if (!values) return nullptr;
+    // Keyed by the bits, so that every bias and scale that converts
+    // differently gets its own block (and -0 and 0 their own, harmlessly).
+    ScaleKey key = {{0, 0, 0, 0}};
+    if (bias) memcpy(key.bits, bias, 12);
+    memcpy(&key.bits[3], &scale, 4);
+    auto found = scaled.find(key);
+    if (found != scaled.end()) return found->second;
+    // The block and the entry that finds it again.
+    size_t bytes = size_t(vertexCount) * componentCount * 4;
+    if (!loader->Charge(bytes + 64)) return nullptr;
+    unsigned char* block = SharedBytes::New(bytes);
+    ConvertElements(reinterpret_cast<float*>(block), bias, scale);
+    try {
+        scaled[key] = block;
+    } catch (...) {
+        SharedBytes::Release(block);
+        throw;
+    }
+    return block;
+}
+
+unsigned char* VertexArray::SharedCopy() {
+    if (!values || copied) return copied;
+    if (!loader->Charge(StoredBytes())) return nullptr;
+    copied = SharedBytes::New(StoredBytes());
+    memcpy(copied, values, StoredBytes());
+    return copied;
 }
 
 unsigned int VertexArray::GetNumericType() const {

@@ -1,6 +1,10 @@
 // Per-vertex values of one attribute.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <map>
+
 #include "m3g/Object3D.h"
 
 namespace M3G {
@@ -21,6 +25,14 @@ public:
     float* CreateElements(const float* bias, float scale);
     // A new[] copy of the stored values; null without values.
     unsigned char* CopyElements();
+    // What the engine arrays of a file share: the conversion of
+    // CreateElements in a SharedBytes block, made once per bias and scale,
+    // and the stored values in one block. The record holds one reference to
+    // each until it goes. Null without values or past the loader's budget.
+    unsigned char* SharedElements(const float* bias, float scale);
+    unsigned char* SharedCopy();
+    // Bytes of the stored values.
+    size_t StoredBytes() const;
     // The engine NumericType of the stored values.
     unsigned int GetNumericType() const;
 
@@ -31,6 +43,20 @@ public:
     // vertexCount x componentCount values of ElementSize bytes; owned; null
     // (and vertexCount 0) when the type is unsupported or the record too short.
     unsigned char* values;
+
+private:
+    struct ScaleKey {
+        uint32_t bits[4];  // bias x, y, z and scale
+        bool operator<(const ScaleKey& o) const {
+            for (int i = 0; i < 4; ++i)
+                if (bits[i] != o.bits[i]) return bits[i] < o.bits[i];
+            return false;
+        }
+    };
+    void ConvertElements(float* out, const float* bias, float scale) const;
+
+    std::map<ScaleKey, unsigned char*> scaled;  // SharedBytes blocks
+    unsigned char* copied;                      // SharedBytes block
 };
 
 }  // namespace M3G

@@ -1,7 +1,8 @@
 // Meshes: draw batches cut from strip lengths, indexed and not, and clamped
-// to the index arrays they draw from.
+// to the index arrays they draw from; arrays sharing their data.
 #include "engine/AttributeArray.h"
 #include "engine/Mesh.h"
+#include "engine/SharedBytes.h"
 #include "engine/VertexBatch.h"
 #include "support/TestSupport.h"
 
@@ -110,4 +111,35 @@ TEST(MeshBatches, CutFromStripLengthsAndClampedToTheirArrays) {
         EXPECT_EQ(out.Stop(), r.message + r.message);
         EXPECT_EQ(Batches(mesh), r.batches);
     }
+}
+
+// Arrays converted from one scene-file array read one block; a writer gets a
+// copy of its own first, and the block goes with its last reader.
+TEST(MeshArrays, SharedDataCopiedBeforeAWrite) {
+    unsigned char* block = SharedBytes::New(8);
+    memcpy(block, "abcdefgh", 8);
+    {
+        AA a(AA::at_Color, NT_Byte, 4, false), b(AA::at_Color, NT_Byte, 4, false);
+        a.count = b.count = 2;
+        a.ShareData(block);
+        b.ShareData(block);
+        EXPECT_EQ(SharedBytes::References(block), 3u);
+        unsigned char* own = b.Writable();
+        EXPECT_NE(own, block);
+        EXPECT_FALSE(b.sharedData);
+        EXPECT_EQ(std::string(reinterpret_cast<char*>(own), 8), "abcdefgh");
+        own[0] = 'z';
+        EXPECT_EQ(a.data[0], 'a');
+        EXPECT_EQ(SharedBytes::References(block), 2u);
+        AA moved(std::move(a));
+        EXPECT_TRUE(moved.sharedData);
+        EXPECT_EQ(moved.data, block);
+        EXPECT_EQ(SharedBytes::References(block), 2u);
+    }
+    // The sole reader writes in place.
+    AA last(AA::at_Color, NT_Byte, 4, false);
+    last.count = 2;
+    last.ShareData(block);
+    SharedBytes::Release(block);
+    EXPECT_EQ(last.Writable(), block);
 }
