@@ -293,7 +293,7 @@ TEST(ToolsUsage, UnknownOptionsAndWrongCountsExitTwoWithTheUsage) {
         {"m3g-info", {}, "usage: m3g-info [--json | --census] FILE\n"},
         {"m3g-info", {"a.m3g", "b.m3g"}, "usage: m3g-info [--json | --census] FILE\n"},
         {"m3g-scene", {"--out", "knot"}, "m3g-scene: unknown option --out\n"},
-        {"m3g-scene", {"a.m3g", "knot", "extra"}, "usage: m3g-scene OUT.m3g [knot|cube]\n"},
+        {"m3g-scene", {"a.m3g", "knot", "extra"}, "usage: m3g-scene OUT.m3g [knot|cube|serpent][2]\n"},
         {"vomra-tune", {"--loud", "a.wav"}, "vomra-tune: unknown option --loud\n"},
         {"vomra-tune", {}, "usage: vomra-tune OUT.wav\n"},
         {"vomra-tune", {"a.wav", "b.wav"}, "usage: vomra-tune OUT.wav\n"},
@@ -715,7 +715,7 @@ TEST(M3GInfoTree, TextShowsTreeSurfacesAnimationAndMessages) {
             "  AnimationTrack #11, user id 0: translation of Mesh #12, user id 40; controller "
             "AnimationController #10; sequence #9: 2 keys, 1000 ms, linear, constant\n"
             "Messages:\n"
-            "  conversion: M3G::Group::Create(): object 12 already has a parent, ignored\n"
+            "  conversion: SceneNode::Attach(): node is already a child of this node, ignored\n"
             "  conversion: M3G::Group::Create(): unsupported object 2, type 20\n");
 }
 
@@ -813,7 +813,8 @@ TEST(M3GInfoDamage, ReadingMessagesAreReportedWithStatusZero) {
     TempDir dir;
     WriteFile(dir.File("cut.m3g"), cut);
     Json r = Report(dir.File("cut.m3g"));
-    ASSERT_EQ(r["messages"]["loader"].items.size(), 1u);
+    // Then what is left of the section is read up to the record it cuts.
+    ASSERT_EQ(r["messages"]["loader"].items.size(), 3u);
     EXPECT_EQ(r["messages"]["loader"][0].text, "M3GLoader::Load(): section at " + std::to_string(second) +
                                                    " claims " + std::to_string(claimed) + " B, 20 B left");
     EXPECT_EQ(r["objects"]["total"].number, 1.0);
@@ -849,7 +850,7 @@ TEST(M3GInfoDamage, EndlessRepeatsAreCutShort) {
     // the first 10000 are kept.
     ASSERT_EQ(r["messages"]["conversion"].items.size(), 10000u);
     EXPECT_EQ(r["messages"]["conversion"][9999].text,
-              "M3G::Group::Create(): object 2 already has a parent, ignored");
+              "SceneNode::Attach(): node is already a child of this node, ignored");
     EXPECT_EQ(r["messages"]["conversionNotShown"].number, 59999.0 - 10000.0);
     CommandResult text = RunTool("m3g-info", {dir.File("many.m3g")});
     EXPECT_NE(text.out.find("\n    ... 10000 more children not shown\n"), std::string::npos);
