@@ -38,6 +38,24 @@ bool SDLApp::ReadOfflineOptions() {
     }
     // A window is still used where there is a display, unless asked not to.
     headless = offline && (GetOption("--headless", false) || !HeadlessDisplay::IsXDisplayUsable());
+    if (capture && strcmp(capture, "-") == 0 && frameFd < 0) {
+        if (isatty(1)) {
+            fprintf(stderr, "SDLApp::Initialize(): --capture - writes raw frames; send them to a "
+                            "program, not a terminal\n");
+            return false;
+        }
+        // The frames take standard output over before anything is printed;
+        // every message goes to standard error from here on.
+        fflush(stdout);
+        frameFd = dup(1);
+        if (frameFd < 0 || dup2(2, 1) < 0) {
+            fprintf(stderr, "SDLApp::Initialize(): can't set up the frame stream: %s\n",
+                    strerror(errno));
+            return false;
+        }
+        // A reader that goes away shows as a failed write, not a dead process.
+        signal(SIGPIPE, SIG_IGN);
+    }
     return true;
 }
 
@@ -57,22 +75,6 @@ bool SDLApp::CheckOutputSize(const char* option) const {
 
 bool SDLApp::OpenCapture() {
     if (strcmp(captureDir, "-") == 0) {
-        if (isatty(1)) {
-            fprintf(stderr, "SDLApp::Initialize(): --capture - writes raw frames; send them to a "
-                            "program, not a terminal\n");
-            return false;
-        }
-        // The frames take standard output over; every message goes to
-        // standard error from here on, so none lands inside a frame.
-        fflush(stdout);
-        frameFd = dup(1);
-        if (frameFd < 0 || dup2(2, 1) < 0) {
-            fprintf(stderr, "SDLApp::Initialize(): can't set up the frame stream: %s\n",
-                    strerror(errno));
-            return false;
-        }
-        // A reader that goes away shows as a failed write, not a dead process.
-        signal(SIGPIPE, SIG_IGN);
         return discardFrames ? writer.OpenDiscard(width, height)
                              : writer.OpenStream(frameFd, width, height);
     }

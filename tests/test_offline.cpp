@@ -1,0 +1,284 @@
+// Offline rendering: the headless context against the window, captures with no
+// X server, the music written beside the frames, the raw frame stream, and
+// offline runs refused or cut short.
+#include "support/Png.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/HeadlessDisplay.h"
+
+using testsupport::BinaryPath;
+using testsupport::CommandResult;
+using testsupport::ReadPng;
+using testsupport::RgbImage;
+using testsupport::TempDir;
+using testsupport::WriteFileMakingDirs;
+
+namespace {
+
+std::string FrameName(int i) {
+    char name[32];
+    snprintf(name, sizeof name, "frame-%06d.png", i);
+    return name;
+}
+
+// The player run from build/, where the bundled demo's archive and music are.
+CommandResult RunInBuild(std::vector<std::string> args, bool withDisplay = true) {
+    std::vector<std::string> command = {"/usr/bin/env"};
+    if (!withDisplay) command.push_back("-u");
+    if (!withDisplay) command.push_back("DISPLAY");
+    command.insert(command.end(), {"-C", VOMRA_BIN_DIR, BinaryPath("vomra")});
+    command.insert(command.end(), args.begin(), args.end());
+    return testsupport::Run(command, 120);
+}
+
+// Little-endian 16-bit stereo PCM WAV of the given frames.
+std::string Wav(const std::vector<short>& samples, unsigned int rate, unsigned int channels) {
+    auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+    auto u16 = [](unsigned v) { return std::string{char(v), char(v >> 8)}; };
+    std::string data(reinterpret_cast<const char*>(samples.data()), samples.size() * 2);
+    return "RIFF" + u32(uint32_t(36 + data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(channels) +
+           u32(rate) + u32(rate * channels * 2) + u16(channels * 2) + u16(16) + "data" +
+           u32(uint32_t(data.size())) + data;
+}
+
+// The samples of a WAV file written by the player (44-byte header).
+std::vector<short> WavSamples(const std::string& bytes) {
+    if (bytes.size() < 44) return {};
+    std::vector<short> samples((bytes.size() - 44) / 2);
+    memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
+    return samples;
+}
+
+const char* kQuadVert =
+    "attribute vec4 Vomra_va_Location;\n"
+    "void main() { gl_Position = vec4(Vomra_va_Location.xy * 2.0 - 1.0, 0.0, 1.0); }\n";
+// The colour follows the time, so every frame differs from the one before.
+const char* kTimeFrag =
+    "precision mediump float;\nuniform float Vomra_un_Time;\n"
+    "void main() { gl_FragColor = vec4(fract(Vomra_un_Time / 1000.0), 0.5, 0.25, 1.0); }\n";
+
+// A one-part demo of `ms` milliseconds with the given music line.
+std::string Pack(const TempDir& dir, const std::string& music, int ms = 3000) {
+    std::string init = music + "local e = Effect:New('resource://q.vert', 'resource://t.frag')\n"
+                       "local p = Part:New(" + std::to_string(ms) + ")\n"
+                       "p:AddPass(Pass:New(Scene:CreateFS(), e, Target:Screen()))\n"
+                       "Engine:GetEngine():AddPart(p)\n";
+    EXPECT_TRUE(WriteFileMakingDirs(dir.File("demo/scripts/init.lua"), init));
+    EXPECT_TRUE(WriteFileMakingDirs(dir.File("demo/q.vert"), kQuadVert));
+    EXPECT_TRUE(WriteFileMakingDirs(dir.File("demo/t.frag"), kTimeFrag));
+    CommandResult pack = testsupport::Run({BinaryPath("vomra-pack"), "create", dir.File("d.res"), dir.File("demo")});
+    EXPECT_EQ(pack.exitCode, 0) << pack.err;
+    return dir.File("d.res");
+}
+
+std::string MusicLine(const std::string& path) {
+    return "Engine:GetEngine():LoadMusic('file://" + path + "')\n";
+}
+
+CommandResult Capture(const std::string& archive, const std::string& out, std::vector<std::string> more) {
+    // The first occurrence of an option wins: the case's own come first.
+    std::vector<std::string> args = {"/usr/bin/env", "-u", "DISPLAY", BinaryPath("vomra")};
+    args.insert(args.end(), more.begin(), more.end());
+    args.insert(args.end(), {"--archive", archive, "--capture", out, "--width", "32", "--height", "24"});
+    return testsupport::Run(args, 60);
+}
+
+}  // namespace
+
+// The window path and the surfaceless path draw the same pixels: four frames
+// of the bundled demo, one from each part, at most 1 apart in any channel.
+TEST(OfflineHeadless, SameFramesAsTheWindow) {
+    if (!HeadlessDisplay::IsXDisplayUsable()) GTEST_SKIP() << "the window side needs an X display";
+    TempDir windowed, headless;
+    std::vector<std::string> common = {"--frames", "23", "--width", "160", "--height", "120", "--fps", "1"};
+    std::vector<std::string> a = {"--capture", windowed.Path()}, b = {"--headless", "--capture", headless.Path()};
+    a.insert(a.end(), common.begin(), common.end());
+    b.insert(b.end(), common.begin(), common.end());
+    CommandResult runA = RunInBuild(a), runB = RunInBuild(b);
+    ASSERT_EQ(runA.exitCode, 0) << runA.err;
+    ASSERT_EQ(runB.exitCode, 0) << runB.err;
+    for (int frame : {3, 10, 17, 22}) {
+        SCOPED_TRACE(frame);
+        RgbImage x, y;
+        ASSERT_TRUE(ReadPng(windowed.File(FrameName(frame)), &x));
+        ASSERT_TRUE(ReadPng(headless.File(FrameName(frame)), &y));
+        ASSERT_EQ(x.rgb.size(), y.rgb.size());
+        int worst = 0;
+        for (size_t i = 0; i < x.rgb.size(); ++i) worst = std::max(worst, std::abs(int(x.rgb[i]) - int(y.rgb[i])));
+        EXPECT_LE(worst, 1);
+    }
+}
+
+// No DISPLAY at all: the capture still runs, writes its frames and the music.
+TEST(OfflineHeadless, CapturesWithoutAnyXServer) {
+    TempDir dir;
+    CommandResult run = RunInBuild({"--capture", dir.Path(), "--frames", "10", "--width", "64", "--height", "48",
+                                    "--fps", "25"},
+                                   false);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.find("EGL 1."), 0u) << run.out;  // the same start-up report as the window's
+    for (int i = 0; i < 10; ++i) EXPECT_TRUE(testsupport::FileExists(dir.File(FrameName(i)))) << i;
+    EXPECT_FALSE(testsupport::FileExists(dir.File(FrameName(10))));
+    // 10 frames at 25 fps: 400 ms, 17640 stereo frames.
+    EXPECT_EQ(testsupport::ReadFile(dir.File("audio.wav")).size(), 44u + 17640u * 4);
+}
+
+// audio.wav starts at the capture's start time and lasts exactly as long as
+// the frames; a track shorter than that is padded with silence; other rates
+// and mono are converted.
+TEST(OfflineAudio, MusicBesideTheFramesMatchesTheTrack) {
+    TempDir dir;
+    const unsigned int kFrames = 44100;  // one second, stereo, a ramp per channel
+    std::vector<short> track(kFrames * 2);
+    for (unsigned int i = 0; i < kFrames; ++i) {
+        track[i * 2] = short(i % 30000);
+        track[i * 2 + 1] = short(-short(i % 20000));
+    }
+    ASSERT_TRUE(testsupport::WriteFile(dir.File("ramp.wav"), Wav(track, 44100, 2)));
+    std::string archive = Pack(dir, MusicLine(dir.File("ramp.wav")));
+
+    // From 500 ms, 18 frames at 30 fps = 600 ms: the last 100 ms are past the track.
+    CommandResult run = Capture(archive, dir.File("a"), {"--frames", "18", "--fps", "30", "--start", "500"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::vector<short> got = WavSamples(testsupport::ReadFile(dir.File("a/audio.wav")));
+    ASSERT_EQ(got.size(), 26460u * 2);
+    for (unsigned int i = 0; i < 26460; ++i) {
+        unsigned int source = 22050 + i;
+        short left = source < kFrames ? track[source * 2] : 0, right = source < kFrames ? track[source * 2 + 1] : 0;
+        ASSERT_EQ(got[i * 2], left) << i;
+        ASSERT_EQ(got[i * 2 + 1], right) << i;
+    }
+    std::string header = testsupport::ReadFile(dir.File("a/audio.wav")).substr(0, 44);
+    EXPECT_EQ(header.substr(0, 4), "RIFF");
+    EXPECT_EQ(header.substr(8, 8), "WAVEfmt ");
+
+    // Mono at 22050 Hz: each sample doubled into both channels and twice in time.
+    std::vector<short> mono(22050);
+    for (unsigned int i = 0; i < mono.size(); ++i) mono[i] = short(i);
+    ASSERT_TRUE(testsupport::WriteFile(dir.File("mono.wav"), Wav(mono, 22050, 1)));
+    archive = Pack(dir, MusicLine(dir.File("mono.wav")));
+    run = Capture(archive, dir.File("b"), {"--frames", "10", "--fps", "100"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    got = WavSamples(testsupport::ReadFile(dir.File("b/audio.wav")));
+    ASSERT_EQ(got.size(), 4410u * 2);
+    for (unsigned int i = 0; i < 4410; i += 7) {
+        double expected = i / 2.0;  // linear between the source samples
+        EXPECT_NEAR(got[i * 2], expected, 0.51) << i;
+        EXPECT_EQ(got[i * 2], got[i * 2 + 1]) << i;
+    }
+
+    // Ogg Vorbis, decoded by the player itself: exact length, silence stays silence.
+    ASSERT_EQ(testsupport::MakeSilentOgg(dir.File("quiet.ogg"), 1.0), "");
+    archive = Pack(dir, MusicLine(dir.File("quiet.ogg")));
+    run = Capture(archive, dir.File("c"), {"--frames", "7", "--fps", "3"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    got = WavSamples(testsupport::ReadFile(dir.File("c/audio.wav")));
+    ASSERT_EQ(got.size(), 102900u * 2);  // 7 frames at 3 fps: 2333.3 ms
+    for (short s : got) ASSERT_LE(std::abs(int(s)), 2);
+}
+
+// A track that is not music: reported, frames written, no audio.wav, and the
+// status says the capture is incomplete. A demo without music writes none.
+TEST(OfflineAudio, UndecodableOrMissingMusicLeavesNoAudioAndFails) {
+    TempDir dir;
+    ASSERT_TRUE(testsupport::WriteFile(dir.File("noise.ogg"), std::string(5000, 'x')));
+    struct Case {
+        std::string music;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"noise.ogg", ": neither Ogg Vorbis nor WAV"},
+        {"absent.ogg", "absent.ogg: No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.music);
+        std::string out = dir.File("out-" + c.music);
+        CommandResult run = Capture(Pack(dir, MusicLine(dir.File(c.music))), out, {"--frames", "4", "--fps", "10"});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find("SDLApp: no " + out + "/audio.wav: "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_TRUE(testsupport::FileExists(out + "/" + FrameName(3)));
+        EXPECT_FALSE(testsupport::FileExists(out + "/audio.wav"));
+    }
+    CommandResult silent = Capture(Pack(dir, ""), dir.File("silent"), {"--frames", "2"});
+    EXPECT_EQ(silent.exitCode, 0) << silent.err;
+    EXPECT_FALSE(testsupport::FileExists(dir.File("silent/audio.wav")));
+}
+
+// --capture - sends the frames as raw RGB to standard output, in order and
+// identical to the PNGs; messages move to standard error meanwhile.
+TEST(OfflineStream, RawFramesMatchThePngCapture) {
+    TempDir dir;
+    std::string archive = Pack(dir, "");
+    CommandResult png = Capture(archive, dir.File("png"), {"--frames", "12", "--fps", "7"});
+    ASSERT_EQ(png.exitCode, 0) << png.err;
+    CommandResult raw = Capture(archive, "-", {"--frames", "12", "--fps", "7"});
+    ASSERT_EQ(raw.exitCode, 0) << raw.err;
+    EXPECT_NE(raw.err.find("EGL 1."), std::string::npos);
+    ASSERT_EQ(raw.out.size(), 12u * 32 * 24 * 3);
+    for (int i = 0; i < 12; ++i) {
+        RgbImage frame;
+        ASSERT_TRUE(ReadPng(dir.File("png/" + FrameName(i)), &frame));
+        EXPECT_EQ(raw.out.compare(size_t(i) * frame.rgb.size(), frame.rgb.size(),
+                                  std::string(frame.rgb.begin(), frame.rgb.end())),
+                  0)
+            << "frame " << i;
+    }
+}
+
+// A reader that stops early: the player reports the failed write and ends
+// with a non-zero status instead of dying on SIGPIPE or hanging.
+TEST(OfflineStream, ClosedPipeEndsTheCaptureWithAnError) {
+    TempDir dir;
+    std::string archive = Pack(dir, "");
+    CommandResult run = testsupport::Run(
+        {"/bin/bash", "-c",
+         "env -u DISPLAY '" + BinaryPath("vomra") + "' --archive '" + archive +
+             "' --capture - --width 64 --height 48 --frames 500 | head -c 1000 >/dev/null; "
+             "echo \"${PIPESTATUS[0]}\""},
+        60);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.out, "1\n");
+    EXPECT_NE(run.err.find("can't write frame"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("the capture is incomplete"), std::string::npos) << run.err;
+}
+
+// Sizes and folders that cannot work are refused before anything is drawn.
+TEST(OfflineBadInput, SizesAndFoldersAreRefusedWithAMessage) {
+    TempDir dir;
+    std::string archive = Pack(dir, "");
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    ASSERT_TRUE(testsupport::WriteFile(dir.File("plain"), "not a folder"));
+    const Case cases[] = {
+        {{"--width", "0"}, "SDLApp::Initialize(): --width 0 is not a size from 1 to 8192 pixels"},
+        {{"--height", "-5"}, "SDLApp::Initialize(): --height -5 is not a size from 1 to 8192 pixels"},
+        {{"--width", "100000"}, "--width 100000 is not a size"},
+        {{"--height", "99999999999999999999"}, "is not a size from 1 to 8192"},
+        {{"--width", "4100", "--height", "10"}, "larger than the largest offscreen surface"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        CommandResult run = Capture(archive, dir.File("frames"), c.args);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("App init failed"), std::string::npos) << run.err;
+    }
+    CommandResult folder = Capture(archive, dir.File("plain/frames"), {"--frames", "3"});
+    EXPECT_EQ(folder.exitCode, 1);
+    EXPECT_NE(folder.err.find("can't make the capture folder " + dir.File("plain/frames") + ": Not a directory"),
+              std::string::npos)
+        << folder.err;
+    CommandResult file = Capture(archive, dir.File("plain"), {"--frames", "3"});
+    EXPECT_EQ(file.exitCode, 1);
+    EXPECT_NE(file.err.find("can't write into the capture folder"), std::string::npos) << file.err;
+}
