@@ -177,7 +177,8 @@ Image* Engine::LoadImage(const char* url) {
     } else {
         if (!imageLoader && Platform::current)
             imageLoader = Platform::current->CreateImageLoader(app);
-        if (imageLoader) texture = check ? check->LoadImage(imageLoader, url) : imageLoader->Load(url);
+        if (imageLoader)
+            texture = check ? check->LoadImage(imageLoader, url) : imageLoader->Load(url);
     }
     Image* image = new Image(texture);
     objects.Add(image);
