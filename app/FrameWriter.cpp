@@ -1,8 +1,8 @@
 // Frame writing on worker threads with a bounded pool of frame buffers.
 #include "app/FrameWriter.h"
 
-#include <png.h>
-#include <zlib.h>
+#include "app/PngEncoder.h"
+
 
 #include <cerrno>
 #include <cstdio>
@@ -90,6 +90,8 @@ void FrameWriter::Fail(const std::string& message) {
 
 void FrameWriter::Work() {
     std::vector<unsigned char> row(size_t(width) * 3);
+    PngEncoder encoder;
+    std::vector<unsigned char> file;
     for (;;) {
         Job job;
         {
@@ -102,7 +104,7 @@ void FrameWriter::Work() {
         // After a failure the remaining frames are dropped: the output is
         // incomplete either way, and a full disk need not be asked again.
         if (!HasFailed()) {
-            if (mode == M_Folder) WritePng(job, &row);
+            if (mode == M_Folder) WritePng(job, &encoder, &file);
             else if (mode == M_Stream) WriteRaw(job, &row);
         }
         {
@@ -113,7 +115,7 @@ void FrameWriter::Work() {
     }
 }
 
-// GL rows run bottom-up, RGBA; both outputs want RGB rows top-down.
+// GL rows run bottom-up, RGBA; the stream wants RGB rows top-down.
 static void RgbRow(const unsigned char* rgba, unsigned int width, unsigned int height,
                    unsigned int y, unsigned char* out) {
     const unsigned char* src = rgba + size_t(height - 1 - y) * width * 4;
@@ -124,42 +126,19 @@ static void RgbRow(const unsigned char* rgba, unsigned int width, unsigned int h
     }
 }
 
-bool FrameWriter::WritePng(const Job& job, std::vector<unsigned char>* row) {
+bool FrameWriter::WritePng(const Job& job, PngEncoder* encoder, std::vector<unsigned char>* file) {
     char name[32];
     snprintf(name, sizeof name, "frame-%06u.png", job.number);
     std::string path = folder + "/" + (job.name.empty() ? std::string(name) : job.name);
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!file) {
+    encoder->Encode(job.pixels, width, height, file);
+    FILE* out = fopen(path.c_str(), "wb");
+    if (!out) {
         Fail("can't write " + path + ": " + strerror(errno));
         return false;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        fclose(file);
-        Fail("can't write " + path + ": PNG encoding failed");
-        return false;
-    }
-    png_init_io(png, file);
-    // Speed over size: with zlib's default settings one 1280x720 frame took
-    // 240 ms to compress, ten times its drawing; the left-neighbour filter
-    // with Huffman coding alone takes 20 ms and the file grows by about a
-    // half (bench/README.md).
-    png_set_compression_strategy(png, Z_HUFFMAN_ONLY);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (unsigned int y = 0; y < height; ++y) {
-        RgbRow(job.pixels, width, height, y, row->data());
-        png_write_row(png, row->data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    // A full disk shows only when the buffered rest is written out.
-    bool written = !ferror(file);
-    if (fclose(file) != 0) written = false;
+    // A full disk may show only when the buffered rest is written out, in fclose.
+    bool written = fwrite(file->data(), 1, file->size(), out) == file->size();
+    if (fclose(out) != 0) written = false;
     if (!written) {
         Fail("can't write " + path + ": " + strerror(errno));
         return false;

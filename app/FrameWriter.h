@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+class PngEncoder;
+
 class FrameWriter {
 public:
     FrameWriter();
@@ -52,7 +54,7 @@ private:
 
     bool Start(Mode mode, unsigned int width, unsigned int height, unsigned int workers);
     void Work();
-    bool WritePng(const Job& job, std::vector<unsigned char>* row);
+    bool WritePng(const Job& job, PngEncoder* encoder, std::vector<unsigned char>* file);
     bool WriteRaw(const Job& job, std::vector<unsigned char>* row);
     void Fail(const std::string& message);
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/HeadlessDisplay.h"
+#include "app/PngEncoder.h"
 
 using testsupport::BinaryPath;
 using testsupport::CommandResult;
@@ -91,6 +92,80 @@ CommandResult Capture(const std::string& archive, const std::string& out, std::v
 }
 
 }  // namespace
+
+// Frames encoded by the capture's own PNG encoder decode (through libpng) to
+// exactly their pixels: flat, noisy, graded, tiny and odd-sized pictures.
+TEST(PngEncoder, PicturesDecodeToTheirOwnPixels) {
+    TempDir dir;
+    PngEncoder encoder;
+    std::vector<unsigned char> file;
+    struct Case {
+        unsigned int width, height;
+        int pattern;  // 0 black, 1 noise, 2 gradient, 3 one bright pixel
+    };
+    const Case cases[] = {{1, 1, 0}, {1, 1, 1}, {3, 7, 1}, {64, 48, 0}, {64, 48, 1},
+                          {257, 31, 2}, {640, 360, 2}, {33, 17, 3}};
+    unsigned int seed = 12345;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) + " pattern " +
+                     std::to_string(c.pattern));
+        std::vector<unsigned char> rgba(size_t(c.width) * c.height * 4);
+        for (size_t i = 0; i < rgba.size(); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            size_t pixel = i / 4;
+            unsigned int x = unsigned(pixel % c.width), y = unsigned(pixel / c.width);
+            switch (c.pattern) {
+            case 0: rgba[i] = 0; break;
+            case 1: rgba[i] = (unsigned char)(seed >> 16); break;
+            case 2: rgba[i] = (unsigned char)(x * 3 + y * (i % 4) + (i % 4) * 40); break;
+            default: rgba[i] = pixel == 5 ? 255 : 0; break;
+            }
+        }
+        encoder.Encode(rgba.data(), c.width, c.height, &file);
+        ASSERT_TRUE(testsupport::WriteFile(dir.File("p.png"), file));
+        RgbImage image;
+        ASSERT_TRUE(ReadPng(dir.File("p.png"), &image));
+        ASSERT_EQ(image.width, c.width);
+        ASSERT_EQ(image.height, c.height);
+        for (unsigned int y = 0; y < c.height; ++y) {
+            for (unsigned int x = 0; x < c.width; ++x) {
+                for (unsigned int k = 0; k < 3; ++k) {
+                    ASSERT_EQ(image.At(x, y)[k], rgba[(size_t(c.height - 1 - y) * c.width + x) * 4 + k])
+                        << x << "," << y;
+                }
+            }
+        }
+        if (c.pattern == 2) {
+            EXPECT_LT(file.size(), rgba.size() / 4 * 3 / 2);  // smooth pictures shrink
+        }
+    }
+}
+
+// Code lengths stay within the limit even for counts that would make a
+// deeper tree (a Fibonacci-like spread), and a lone symbol gets a code.
+TEST(PngEncoder, CodeLengthsAreLimitedAndComplete) {
+    unsigned int counts[20];
+    unsigned int a = 1, b = 1;
+    for (unsigned int& n : counts) {
+        n = a;
+        unsigned int next = a + b;
+        a = b;
+        b = next;
+    }
+    unsigned char lengths[20];
+    PngEncoder::BuildLengths(counts, 20, 7, lengths);
+    double kraft = 0;
+    for (unsigned char n : lengths) {
+        EXPECT_GE(n, 1);
+        EXPECT_LE(n, 7);
+        kraft += std::ldexp(1.0, -int(n));
+    }
+    EXPECT_DOUBLE_EQ(kraft, 1.0);  // a complete code, as inflate wants it
+    unsigned int lone[5] = {0, 0, 9, 0, 0};
+    PngEncoder::BuildLengths(lone, 5, 15, lengths);
+    EXPECT_EQ(lengths[2], 1);
+    EXPECT_EQ(lengths[0] + lengths[1] + lengths[3] + lengths[4], 1);
+}
 
 // The window path and the surfaceless path draw the same pixels: four frames
 // of the bundled demo, one from each part, at most 1 apart in any channel.
