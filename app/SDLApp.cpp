@@ -1,5 +1,5 @@
 // The SDL 1.2 + EGL shell: start-up, the paced main loop, events, shutdown
-// and the offline frame capture.
+// and frame capture (the offline side is in SDLAppOffline.cpp).
 #include "app/SDLApp.h"
 
 #include "app/HeadlessDisplay.h"
@@ -173,7 +173,9 @@ bool SDLApp::Initialize() {
         // After the application's own SetFPS, so --fps wins.
         app->OnSetFPS(fps);
         timeline = app->GetTimeline();
+        // Kept as a copy: the URL lives in the application, which goes first.
         if (timeline.musicURL) musicURL = timeline.musicURL;
+        timeline.musicURL = nullptr;
         return true;
     }
     Deinitialize();

@@ -53,6 +53,8 @@ bool SDLApp::ReadOfflineOptions() {
                     strerror(errno));
             return false;
         }
+        // Line by line, so that messages and the progress line keep their order.
+        setvbuf(stdout, nullptr, _IOLBF, 0);
         // A reader that goes away shows as a failed write, not a dead process.
         signal(SIGPIPE, SIG_IGN);
     }
