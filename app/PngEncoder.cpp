@@ -197,9 +197,12 @@ void PngEncoder::Encode(const unsigned char* rgba, unsigned int width, unsigned 
     chunk = OpenChunk(out, "IDAT");
     out->push_back(0x78);  // deflate, 32 KB window
     out->push_back(0x01);
-    // Room for the longest codes (15 bits a byte) and the tables before them.
+    // Exactly the room the codes take (known from the counts), plus the
+    // block header: at most 3 + 14 + 19 * 3 + 258 * 7 bits.
+    uint64_t dataBits = 0;
+    for (unsigned int i = 0; i < 257; ++i) dataBits += uint64_t(counts[i]) * litLengths[i];
     size_t at = out->size();
-    out->resize(at + filtered.size() * 2 + 1024);
+    out->resize(at + size_t(dataBits / 8) + 256 + 8);
     BitWriter bits(out->data() + at);
     bits.Put(1, 1);  // the last block
     bits.Put(2, 2);  // dynamic Huffman codes
