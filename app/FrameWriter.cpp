@@ -4,13 +4,15 @@
 #include "app/PngEncoder.h"
 
 
+#include <cassert>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
 
 FrameWriter::FrameWriter()
-    : mode(M_None), fd(-1), width(0), height(0), framesQueued(0), closing(false) {}
+    : mode(M_None), fd(-1), width(0), height(0), framesQueued(0), jobsHead(0), jobsCount(0),
+      closing(false) {}
 
 FrameWriter::~FrameWriter() { Finish(); }
 
@@ -37,6 +39,7 @@ bool FrameWriter::Start(Mode m, unsigned int w, unsigned int h, unsigned int wor
     // the next; more would only hold memory.
     unsigned int buffers = workers * 2 + 1;
     pool.resize(buffers);
+    jobs.resize(buffers);
     for (auto& buffer : pool) {
         buffer.resize(size_t(w) * h * 4);
         freeBuffers.push_back(buffer.data());
@@ -56,7 +59,12 @@ unsigned char* FrameWriter::Acquire() {
 void FrameWriter::Submit(unsigned char* pixels, const char* name) {
     {
         std::lock_guard<std::mutex> guard(lock);
-        jobs.push_back(Job{pixels, framesQueued, name ? name : ""});
+        assert(jobsCount < jobs.size());
+        Job& job = jobs[(jobsHead + jobsCount++) % jobs.size()];
+        job.pixels = pixels;
+        job.number = framesQueued;
+        if (name) job.name = name;
+        else job.name.clear();
         if (!name) ++framesQueued;
     }
     jobReady.notify_one();
@@ -96,10 +104,11 @@ void FrameWriter::Work() {
         Job job;
         {
             std::unique_lock<std::mutex> guard(lock);
-            jobReady.wait(guard, [this] { return closing || !jobs.empty(); });
-            if (jobs.empty()) return;
-            job = jobs.front();
-            jobs.pop_front();
+            jobReady.wait(guard, [this] { return closing || jobsCount > 0; });
+            if (jobsCount == 0) return;
+            std::swap(job, jobs[jobsHead]);
+            jobsHead = (jobsHead + 1) % jobs.size();
+            --jobsCount;
         }
         // After a failure the remaining frames are dropped: the output is
         // incomplete either way, and a full disk need not be asked again.

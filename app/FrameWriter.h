@@ -5,7 +5,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -68,7 +67,10 @@ private:
     std::mutex lock;
     std::condition_variable jobReady;  // a job was queued, or the end came
     std::condition_variable bufferFree;
-    std::deque<Job> jobs;              // frame order
+    // Frame order; a ring as long as the pool, since each job holds a buffer.
+    std::vector<Job> jobs;
+    size_t jobsHead;
+    size_t jobsCount;
     std::vector<unsigned char*> freeBuffers;
     std::vector<std::vector<unsigned char>> pool;
     std::vector<std::thread> threads;

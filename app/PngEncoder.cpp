@@ -5,9 +5,9 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
-#include <queue>
 
 namespace {
 
@@ -91,41 +91,61 @@ size_t OpenChunk(std::vector<unsigned char>* out, const char* type) {
 
 void PngEncoder::BuildLengths(const unsigned int* counts, unsigned int symbols,
                               unsigned int maxLength, unsigned char* lengths) {
-    std::vector<unsigned int> weights(counts, counts + symbols);
-    memset(lengths, 0, symbols);
+    // Fixed arrays: this runs for every frame, and the alphabets are small.
+    static const unsigned int kMaxSymbols = 288;
+    // Room for every symbol at the limit, so flattening always ends.
+    assert(symbols >= 2 && symbols <= kMaxSymbols && (1u << maxLength) >= symbols);
+    uint64_t weight[kMaxSymbols * 2];
+    unsigned int parent[kMaxSymbols * 2];
+    unsigned int depth[kMaxSymbols * 2];
+    bool open[kMaxSymbols * 2];
+    unsigned int scale = 0;  // counts are halved this often after a code came out too long
     for (;;) {
-        // Huffman's merge over a heap of (weight, node); leaves are 0..symbols-1.
-        typedef std::pair<uint64_t, unsigned int> Item;
-        std::priority_queue<Item, std::vector<Item>, std::greater<Item>> heap;
-        std::vector<unsigned int> parent(symbols * 2, 0);
-        for (unsigned int i = 0; i < symbols; ++i)
-            if (weights[i] > 0) heap.push(Item(weights[i], i));
-        // One symbol still needs a code of one bit; a dummy partner gives it one.
-        if (heap.size() == 1) {
-            unsigned int other = heap.top().second == 0 ? 1 : 0;
-            heap.push(Item(1, other));
-        }
-        if (heap.empty()) return;
-        unsigned int next = symbols;
-        while (heap.size() > 1) {
-            Item a = heap.top();
-            heap.pop();
-            Item b = heap.top();
-            heap.pop();
-            parent[a.second] = next;
-            parent[b.second] = next;
-            heap.push(Item(a.first + b.first, next++));
-        }
-        unsigned int root = next - 1, longest = 0;
-        std::vector<unsigned int> depth(next, 0);
-        for (unsigned int node = next; node-- > symbols;)
-            if (node != root) depth[node] = depth[parent[node]] + 1;
-        // Every leaf that went through the heap has a parent (internal nodes
-        // are numbered from `symbols` up, so 0 means none).
+        unsigned int nodes = 0, leaves = 0;
         for (unsigned int i = 0; i < symbols; ++i) {
-            if (parent[i] == 0) continue;
-            depth[i] = depth[parent[i]] + 1;
-            longest = std::max(longest, depth[i]);
+            unsigned int c = counts[i] ? ((counts[i] >> scale) | 1u) : 0;
+            weight[i] = c;
+            open[i] = c > 0;
+            parent[i] = 0;
+            leaves += c > 0;
+        }
+        nodes = symbols;
+        // One symbol still needs a code of one bit: a dummy partner gives it one.
+        if (leaves == 1) {
+            unsigned int other = open[0] ? 1 : 0;
+            weight[other] = 1;
+            open[other] = true;
+            leaves = 2;
+        }
+        memset(lengths, 0, symbols);
+        if (leaves == 0) return;
+        // Huffman's merges, the two lightest open nodes each time; internal
+        // nodes are numbered from `symbols` up, so a parent of 0 means none.
+        for (unsigned int merged = 1; merged < leaves; ++merged) {
+            unsigned int a = kMaxSymbols * 2, b = kMaxSymbols * 2;
+            for (unsigned int i = 0; i < nodes; ++i) {
+                if (!open[i]) continue;
+                if (a == kMaxSymbols * 2 || weight[i] < weight[a]) {
+                    b = a;
+                    a = i;
+                } else if (b == kMaxSymbols * 2 || weight[i] < weight[b]) {
+                    b = i;
+                }
+            }
+            open[a] = open[b] = false;
+            weight[nodes] = weight[a] + weight[b];
+            parent[nodes] = 0;
+            open[nodes] = true;
+            parent[a] = parent[b] = nodes;
+            ++nodes;
+        }
+        // Parents come after their children, so one backward walk sets every depth.
+        unsigned int longest = 0;
+        depth[nodes - 1] = 0;
+        for (unsigned int node = nodes - 1; node-- > 0;) {
+            if (node >= symbols || parent[node] != 0)
+                depth[node] = parent[node] ? depth[parent[node]] + 1 : 0;
+            if (node < symbols && parent[node] != 0) longest = std::max(longest, depth[node]);
         }
         if (longest <= maxLength) {
             for (unsigned int i = 0; i < symbols; ++i)
@@ -133,9 +153,9 @@ void PngEncoder::BuildLengths(const unsigned int* counts, unsigned int symbols,
             return;
         }
         // Too deep: flatten the counts and build again (rare, and only costs
-        // a little compression).
-        for (unsigned int& w : weights)
-            if (w > 0) w = (w >> 1) | 1;
+        // a little compression). By 31 halvings every count is 1: a balanced tree.
+        ++scale;
+        if (scale > 31) scale = 31;
     }
 }
 
