@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/HeadlessDisplay.h"
+#include "app/MusicDecoder.h"
 #include "app/PngEncoder.h"
 
 using testsupport::BinaryPath;
@@ -39,14 +40,21 @@ CommandResult RunInBuild(std::vector<std::string> args, bool withDisplay = true)
     return testsupport::Run(command, 120);
 }
 
-// Little-endian 16-bit stereo PCM WAV of the given frames.
-std::string Wav(const std::vector<short>& samples, unsigned int rate, unsigned int channels) {
+// A WAV file of the given sample bytes; `claimed` overrides the data size.
+std::string WavBytes(const std::string& data, unsigned int rate, unsigned int channels, unsigned int bits,
+                     unsigned int tag = 1, int64_t claimed = -1) {
     auto u32 = [](uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
     auto u16 = [](unsigned v) { return std::string{char(v), char(v >> 8)}; };
-    std::string data(reinterpret_cast<const char*>(samples.data()), samples.size() * 2);
-    return "RIFF" + u32(uint32_t(36 + data.size())) + "WAVEfmt " + u32(16) + u16(1) + u16(channels) +
-           u32(rate) + u32(rate * channels * 2) + u16(channels * 2) + u16(16) + "data" +
-           u32(uint32_t(data.size())) + data;
+    unsigned int frame = channels * bits / 8;
+    return "RIFF" + u32(uint32_t(36 + data.size())) + "WAVEfmt " + u32(16) + u16(tag) + u16(channels) +
+           u32(rate) + u32(rate * frame) + u16(frame) + u16(bits) + "data" +
+           u32(uint32_t(claimed >= 0 ? claimed : int64_t(data.size()))) + data;
+}
+
+// Little-endian 16-bit PCM WAV of the given samples.
+std::string Wav(const std::vector<short>& samples, unsigned int rate, unsigned int channels) {
+    return WavBytes(std::string(reinterpret_cast<const char*>(samples.data()), samples.size() * 2), rate,
+                    channels, 16);
 }
 
 // The samples of a WAV file written by the player (44-byte header).
@@ -257,6 +265,49 @@ TEST(OfflineAudio, MusicBesideTheFramesMatchesTheTrack) {
     got = WavSamples(testsupport::ReadFile(dir.File("c/audio.wav")));
     ASSERT_EQ(got.size(), 102900u * 2);  // 7 frames at 3 fps: 2333.3 ms
     for (short s : got) ASSERT_LE(std::abs(int(s)), 2);
+}
+
+// Sample sizes other than 16 bits, damaged and unsupported files, read by the
+// decoder directly.
+TEST(MusicDecoder, SampleSizesDamageAndRefusals) {
+    TempDir dir;
+    auto decode = [&](const std::string& bytes, unsigned int frames, std::vector<short>* out) {
+        EXPECT_TRUE(testsupport::WriteFile(dir.File("t.wav"), bytes));
+        MusicDecoder decoder;
+        if (!decoder.Open(("file://" + dir.File("t.wav")).c_str())) return decoder.GetError();
+        out->assign(frames * 2, 99);
+        if (!decoder.Read(out->data(), frames)) return decoder.GetError();
+        return std::string();
+    };
+    std::vector<short> got;
+    // 8-bit samples are unsigned around 128.
+    EXPECT_EQ(decode(WavBytes(std::string("\x80\xff\x00\x81", 4), 44100, 2, 8), 3, &got), "");
+    EXPECT_EQ(got, (std::vector<short>{0, 127 * 256, -32768, 256, 0, 0}));
+    // 24-bit: the top two bytes of each sample.
+    EXPECT_EQ(decode(WavBytes(std::string("\x11\x34\x12\x22\xff\xff", 6), 44100, 1, 24), 2, &got), "");
+    EXPECT_EQ(got, (std::vector<short>{0x1234, 0x1234, -1, -1}));
+    // A data size past the end of the file: what is there, then silence.
+    EXPECT_EQ(decode(WavBytes(std::string("\x01\x00\x02\x00", 4), 44100, 2, 16, 1, 1000000), 2, &got), "");
+    EXPECT_EQ(got, (std::vector<short>{1, 2, 0, 0}));
+    struct Refusal {
+        std::string bytes;
+        const char* message;
+    };
+    const Refusal refusals[] = {
+        {WavBytes(std::string(8, '\0'), 44100, 2, 32, 3), "WAV samples are not integer PCM of 8, 16, 24 or 32 bits"},
+        {WavBytes(std::string(8, '\0'), 0, 2, 16), "WAV format out of range"},
+        {std::string("RIFF\x04\0\0\0WAVE", 12), "WAV file without data"},
+        {std::string("RIFF\x04\0\0\0WAVEfmt \xff\0\0\0", 20), "damaged WAV format chunk"},
+        {"ID3 is not music", "neither Ogg Vorbis nor WAV"},
+        {"OggS and then nothing", "not a readable Ogg Vorbis stream"},
+    };
+    for (const Refusal& r : refusals) {
+        std::string error = decode(r.bytes, 1, &got);
+        EXPECT_NE(error.find(r.message), std::string::npos) << r.message << ": " << error;
+    }
+    MusicDecoder resource;
+    EXPECT_FALSE(resource.Open("resource://music.ogg"));
+    EXPECT_EQ(resource.GetError(), "resource://music.ogg: only file:// music can be played");
 }
 
 // A track that is not music: reported, frames written, no audio.wav, and the
