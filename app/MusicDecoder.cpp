@@ -18,8 +18,16 @@ static unsigned int Get32(const unsigned char* p) {
 }
 
 MusicDecoder::MusicDecoder()
-    : file(nullptr), ogg(nullptr), sourceRate(0), channels(0), bytesPerSample(0), wavLeft(0),
-      ended(false), failed(false), sourceUsed(0), position(0.0) {}
+    : file(nullptr),
+      ogg(nullptr),
+      sourceRate(0),
+      channels(0),
+      bytesPerSample(0),
+      wavLeft(0),
+      ended(false),
+      failed(false),
+      sourceUsed(0),
+      position(0.0) {}
 
 MusicDecoder::~MusicDecoder() {
     if (ogg) {
@@ -60,7 +68,8 @@ bool MusicDecoder::OpenOgg() {
         return Fail(path + ": not a readable Ogg Vorbis stream");
     }
     vorbis_info* info = ov_info(ogg, -1);
-    if (!info || info->channels < 1 || info->rate < 1) return Fail(path + ": no audio in the stream");
+    if (!info || info->channels < 1 || info->rate < 1)
+        return Fail(path + ": no audio in the stream");
     sourceRate = unsigned(info->rate);
     channels = unsigned(info->channels);
     return true;
@@ -141,7 +150,8 @@ bool MusicDecoder::Skip(unsigned long long frames) {
 bool MusicDecoder::DecodeOgg() {
     raw.resize(kChunkFrames * 2 * 8);
     int section = 0;
-    long got = ov_read(ogg, reinterpret_cast<char*>(raw.data()), int(raw.size()), 0, 2, 1, &section);
+    long got =
+        ov_read(ogg, reinterpret_cast<char*>(raw.data()), int(raw.size()), 0, 2, 1, &section);
     if (got == OV_HOLE) return true;  // a gap in the stream; decoding goes on
     if (got < 0) return Fail(path + ": Ogg Vorbis decoding failed");
     if (got == 0) return false;
@@ -173,8 +183,10 @@ bool MusicDecoder::DecodeWav() {
         for (unsigned int c = 0; c < 2; ++c) {
             const unsigned char* q = p + (c < channels ? c : 0) * bytesPerSample;
             // The top 16 bits of each sample; 8-bit samples are unsigned.
-            if (bytesPerSample == 1) sample[c] = short((int(q[0]) - 128) * 256);
-            else sample[c] = short(Get16(q + bytesPerSample - 2));
+            if (bytesPerSample == 1)
+                sample[c] = short((int(q[0]) - 128) * 256);
+            else
+                sample[c] = short(Get16(q + bytesPerSample - 2));
         }
         source.push_back(sample[0]);
         source.push_back(sample[1]);

@@ -67,8 +67,8 @@ void MakeCodes(const unsigned char* lengths, unsigned int symbols, uint32_t* cod
 }
 
 void PutBigEndian32(std::vector<unsigned char>* out, uint32_t v) {
-    unsigned char b[4] = {(unsigned char)(v >> 24), (unsigned char)(v >> 16), (unsigned char)(v >> 8),
-                          (unsigned char)v};
+    unsigned char b[4] = {(unsigned char)(v >> 24), (unsigned char)(v >> 16),
+                          (unsigned char)(v >> 8), (unsigned char)v};
     out->insert(out->end(), b, b + 4);
 }
 
@@ -199,8 +199,8 @@ void PngEncoder::Encode(const unsigned char* rgba, unsigned int width, unsigned 
     BuildLengths(clCounts, 19, 7, clLengths);
     uint32_t clCodes[19] = {0};
     MakeCodes(clLengths, 19, clCodes);
-    static const unsigned char kOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5,
-                                             11, 4, 12, 3, 13, 2, 14, 1, 15};
+    static const unsigned char kOrder[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                             11, 4,  12, 3, 13, 2, 14, 1, 15};
     unsigned int clSent = 19;
     while (clSent > 4 && clLengths[kOrder[clSent - 1]] == 0) --clSent;
 
@@ -210,7 +210,8 @@ void PngEncoder::Encode(const unsigned char* rgba, unsigned int width, unsigned 
     size_t chunk = OpenChunk(out, "IHDR");
     PutBigEndian32(out, width);
     PutBigEndian32(out, height);
-    const unsigned char ihdr[5] = {8, 2, 0, 0, 0};  // 8-bit RGB, deflate, adaptive filters, no interlace
+    const unsigned char ihdr[5] = {8, 2, 0, 0,
+                                   0};  // 8-bit RGB, deflate, adaptive filters, no interlace
     out->insert(out->end(), ihdr, ihdr + 5);
     CloseChunk(out, chunk);
 

@@ -40,8 +40,9 @@ bool SDLApp::ReadOfflineOptions() {
     headless = offline && (GetOption("--headless", false) || !HeadlessDisplay::IsXDisplayUsable());
     if (capture && strcmp(capture, "-") == 0 && frameFd < 0) {
         if (isatty(1)) {
-            fprintf(stderr, "SDLApp::Initialize(): --capture - writes raw frames; send them to a "
-                            "program, not a terminal\n");
+            fprintf(stderr,
+                    "SDLApp::Initialize(): --capture - writes raw frames; send them to a "
+                    "program, not a terminal\n");
             return false;
         }
         // The frames take standard output over before anything is printed;
@@ -86,7 +87,8 @@ bool SDLApp::OpenCapture() {
         return false;
     }
     struct stat folder;
-    if (stat(captureDir, &folder) != 0 || !S_ISDIR(folder.st_mode) || access(captureDir, W_OK) != 0) {
+    if (stat(captureDir, &folder) != 0 || !S_ISDIR(folder.st_mode) ||
+        access(captureDir, W_OK) != 0) {
         fprintf(stderr, "SDLApp::Initialize(): can't write into the capture folder %s: %s\n",
                 captureDir, errno ? strerror(errno) : "not a folder");
         return false;
@@ -114,8 +116,8 @@ void SDLApp::ShowProgress(bool last) {
             double frames = std::ceil(double(timeline.length) * fps / 1000.0);
             expected = frames < double(UINT_MAX) ? unsigned(frames) : 0;
         }
-        progressTotal = frameLimit != 0 && (expected == 0 || frameLimit < expected) ? frameLimit
-                                                                                    : expected;
+        progressTotal =
+            frameLimit != 0 && (expected == 0 || frameLimit < expected) ? frameLimit : expected;
     }
     // A few times a second is enough for a person and cheap for the loop.
     if (!last && Uint32(now - progressShown) < 250) return;
@@ -123,7 +125,8 @@ void SDLApp::ShowProgress(bool last) {
     unsigned int done = writer.GetFramesQueued();
     if (progressTotal != 0) {
         double elapsed = Uint32(now - progressStart) / 1000.0;
-        double left = done > 0 && done < progressTotal ? elapsed / done * (progressTotal - done) : 0;
+        double left =
+            done > 0 && done < progressTotal ? elapsed / done * (progressTotal - done) : 0;
         fprintf(stderr, "\rvomra: frame %u / %u, %.0f s left   ", done, progressTotal, left);
     } else {
         fprintf(stderr, "\rvomra: frame %u   ", done);
@@ -143,7 +146,7 @@ int SDLApp::RunCheck() {
     int problems = app->OnCheck(frameDone);
     fflush(stdout);
     if (problems < 0) {
-        fprintf(stderr, "SDLApp::Run(): the application has nothing to check\n");
+        fprintf(stderr, "SDLApp::RunCheck(): the application has nothing to check\n");
         return 1;
     }
     return problems > 0 ? 1 : 0;
@@ -154,7 +157,8 @@ bool SDLApp::FinishCapture() {
     if (showProgress && drawn && !checkMode) ShowProgress(true);
     if (!writer.Finish()) {
         // The frames after the failed one were dropped: the capture is incomplete.
-        fprintf(stderr, "SDLApp: %s; the capture is incomplete\n", writer.GetError().c_str());
+        fprintf(stderr, "SDLApp::FinishCapture(): %s; the capture is incomplete\n",
+                writer.GetError().c_str());
         return false;
     }
     if (checkMode || discardFrames || musicURL.empty()) return true;
@@ -163,16 +167,21 @@ bool SDLApp::FinishCapture() {
 
 bool SDLApp::WriteAudio() {
     std::string path;
-    if (audioPath) path = audioPath;
-    else if (strcmp(captureDir, "-") != 0) path = std::string(captureDir) + "/audio.wav";
-    else return true;  // a frame stream without --audio: the music is not wanted
+    if (audioPath)
+        path = audioPath;
+    else if (strcmp(captureDir, "-") != 0)
+        path = std::string(captureDir) + "/audio.wav";
+    else
+        return true;  // a frame stream without --audio: the music is not wanted
     if (fps == 0) {
-        fprintf(stderr, "SDLApp: no %s: frames of --fps 0 have no length\n", path.c_str());
+        fprintf(stderr, "SDLApp::WriteAudio(): no %s: frames of --fps 0 have no length\n",
+                path.c_str());
         return false;
     }
     MusicDecoder decoder;
     if (!decoder.Open(musicURL.c_str())) {
-        fprintf(stderr, "SDLApp: no %s: %s\n", path.c_str(), decoder.GetError().c_str());
+        fprintf(stderr, "SDLApp::WriteAudio(): no %s: %s\n", path.c_str(),
+                decoder.GetError().c_str());
         return false;
     }
     // Exactly as long as the frames: frames * 1000 / fps ms, from the start time.
@@ -180,14 +189,16 @@ bool SDLApp::WriteAudio() {
     unsigned long long total =
         (unsigned long long)std::llround(double(writer.GetFramesQueued()) * rate / fps);
     double start = std::isfinite(timeline.startTime) ? timeline.startTime : 0.0;
-    unsigned long long lead = start < 0 ? (unsigned long long)std::llround(-start * rate / 1000) : 0;
+    unsigned long long lead =
+        start < 0 ? (unsigned long long)std::llround(-start * rate / 1000) : 0;
     if (start > 0 && !decoder.Skip((unsigned long long)std::llround(start * rate / 1000))) {
-        fprintf(stderr, "SDLApp: no %s: %s\n", path.c_str(), decoder.GetError().c_str());
+        fprintf(stderr, "SDLApp::WriteAudio(): no %s: %s\n", path.c_str(),
+                decoder.GetError().c_str());
         return false;
     }
     WavWriter wav;
     if (!wav.Open(path.c_str(), MusicDecoder::kRate)) {
-        fprintf(stderr, "SDLApp: %s\n", wav.GetError().c_str());
+        fprintf(stderr, "SDLApp::WriteAudio(): %s\n", wav.GetError().c_str());
         return false;
     }
     static const unsigned int kBlock = 4096;
@@ -199,14 +210,15 @@ bool SDLApp::WriteAudio() {
             if (lead - done < n) n = unsigned(lead - done);
             std::fill(block.begin(), block.end(), short(0));
         } else if (!decoder.Read(block.data(), n)) {
-            fprintf(stderr, "SDLApp: no %s: %s\n", path.c_str(), decoder.GetError().c_str());
+            fprintf(stderr, "SDLApp::WriteAudio(): no %s: %s\n", path.c_str(),
+                    decoder.GetError().c_str());
             return false;  // the writer removes the unfinished file
         }
         if (!wav.Write(block.data(), n)) break;
         done += n;
     }
     if (!wav.Close()) {
-        fprintf(stderr, "SDLApp: %s\n", wav.GetError().c_str());
+        fprintf(stderr, "SDLApp::WriteAudio(): %s\n", wav.GetError().c_str());
         return false;
     }
     return true;

@@ -328,7 +328,7 @@ TEST(OfflineAudio, UndecodableOrMissingMusicLeavesNoAudioAndFails) {
         std::string out = dir.File("out-" + c.music);
         CommandResult run = Capture(Pack(dir, MusicLine(dir.File(c.music))), out, {"--frames", "4", "--fps", "10"});
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_NE(run.err.find("SDLApp: no " + out + "/audio.wav: "), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("SDLApp::WriteAudio(): no " + out + "/audio.wav: "), std::string::npos) << run.err;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_TRUE(testsupport::FileExists(out + "/" + FrameName(3)));
         EXPECT_FALSE(testsupport::FileExists(out + "/audio.wav"));
