@@ -2,6 +2,8 @@
 // messages the shell hands it.
 #pragma once
 
+#include <functional>
+
 class SystemObject;
 
 struct InputMessage {
@@ -49,11 +51,15 @@ public:
     // Command-line settings beyond the window options (authors' and testing
     // options), handed over by the shell just before OnInit.
     struct RunOptions {
-        RunOptions() : hasStartTime(false), startTime(0.0f), offline(false) {}
+        RunOptions() : hasStartTime(false), startTime(0.0f), offline(false), check(false) {}
         bool hasStartTime;
         float startTime;  // --start, milliseconds
         bool offline;     // --capture: the clock steps 1000/fps ms per frame, no music clock
+        bool check;       // --check: problems are collected from the start script on
     };
+
+    // Called by OnCheck after each frame it draws on the screen, with a name for it.
+    typedef std::function<void(const char* name)> FrameDone;
 
     App() : frames(0) {}
     virtual ~App() {}
@@ -67,6 +73,19 @@ public:
     // true: the application wants to stop.
     virtual bool OnRender() = 0;
     virtual void OnRunOptions(const RunOptions&) {}
+    // --check, instead of OnStart and the frames: loads and draws everything
+    // once, prints every problem found and returns their number; -1 when the
+    // application has nothing to check.
+    virtual int OnCheck(const FrameDone&) { return -1; }
+    // What an offline capture needs to know of the content once OnInit ran:
+    // its music and the stretch of time its frames cover.
+    struct Timeline {
+        Timeline() : musicURL(nullptr), startTime(0.0f), length(0.0f) {}
+        const char* musicURL;  // asked for by the content; null: none
+        float startTime;       // ms at which the first frame plays
+        float length;          // ms played from startTime; 0: unknown
+    };
+    virtual Timeline GetTimeline() const { return Timeline(); }
 
     // Counts only frames for which OnRender returned false, so OnStart (called
     // while the count is 0) runs exactly once before the first counted frame.

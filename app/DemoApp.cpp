@@ -1,6 +1,9 @@
 // The demo application and the application module's hooks.
 #include "app/DemoApp.h"
 
+#include "app/PackageCheck.h"
+#include "demo/Part.h"
+
 #include "demo/Engine.h"
 #include "script/LuaScriptEngine.h"
 
@@ -15,11 +18,12 @@ App* App::CreateApp() {
 }
 
 DemoApp::DemoApp(LuaScriptEngine* scriptEngine, Demo::Engine* engine)
-    : scriptEngine(scriptEngine), engine(engine) {
+    : scriptEngine(scriptEngine), engine(engine), check(nullptr) {
     engine->app = this;
 }
 
 DemoApp::~DemoApp() {
+    delete check;
     // The engine outlives the application; it must not post to a dead one.
     if (engine->app == this) engine->app = nullptr;
 }
@@ -67,4 +71,20 @@ void DemoApp::OnRunOptions(const RunOptions& options) {
     runOptions = options;
     if (options.hasStartTime) engine->SetStartTime(options.startTime);
     engine->SetOffline(options.offline);
+    if (options.check && !check) check = new PackageCheck(engine);
+}
+
+int DemoApp::OnCheck(const FrameDone& frameDone) {
+    return check ? check->Run(frameDone) : -1;
+}
+
+App::Timeline DemoApp::GetTimeline() const {
+    Timeline timeline;
+    if (!engine->musicURL.empty()) timeline.musicURL = engine->musicURL.c_str();
+    timeline.startTime = engine->startTime;
+    float total = 0.0f;
+    for (unsigned int i = 0; i < engine->parts.Size(); ++i)
+        total += engine->parts[i]->end - engine->parts[i]->start;
+    if (total > timeline.startTime) timeline.length = total - timeline.startTime;
+    return timeline;
 }

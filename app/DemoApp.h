@@ -5,6 +5,7 @@
 #include "app/App.h"
 
 class LuaScriptEngine;
+class PackageCheck;
 
 namespace Demo {
 class Engine;
@@ -27,10 +28,14 @@ public:
     bool OnInputMessage(const InputMessage& msg) override;
     bool OnSystemMessage(SystemMessageCode code, SystemObject* object) override;
     bool OnRender() override;
-    // --start becomes the engine's start time; --capture plays offline.
+    // --start becomes the engine's start time; --capture plays offline;
+    // --check starts collecting problems before the start script runs.
     void OnRunOptions(const RunOptions& options) override;
+    int OnCheck(const FrameDone& frameDone) override;
+    Timeline GetTimeline() const override;
 
     LuaScriptEngine* scriptEngine;  // not owned
     Demo::Engine* engine;           // not owned
     RunOptions runOptions;          // from the shell, before OnInit
+    PackageCheck* check;            // owned; --check only
 };

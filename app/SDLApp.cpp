@@ -1,19 +1,18 @@
 // The SDL 1.2 + EGL shell: start-up, the paced main loop, events, shutdown
-// and the offline frame capture.
+// and frame capture (the offline side is in SDLAppOffline.cpp).
 #include "app/SDLApp.h"
+
+#include "app/HeadlessDisplay.h"
 
 #include <GLES2/gl2.h>
 #include <SDL/SDL_syswm.h>
-#include <png.h>
 
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 // The shell's own description, used until Initialize copies the application's.
 static const App::Info kShellInfo("Vomra Default Application", false, 640, 480, 24, 8, 16, 0, 0,
@@ -69,13 +68,17 @@ SDLApp::SDLApp(int argc, char** argv, AppFactory factory, const App::Info& appIn
       info(kShellInfo), lastFrameTick(0), paceStart(0), paceFrames(0), statsStart(0),
       statsFrames(0), running(false), surface(nullptr), display(EGL_NO_DISPLAY),
       eglSurface(EGL_NO_SURFACE), context(EGL_NO_CONTEXT), factory(factory), appInfo(appInfo),
-      frameLimit(0), framesDrawn(0), captureDir(nullptr), sdlStarted(false) {
+      frameLimit(0), framesDrawn(0), captureDir(nullptr), sdlStarted(false), checkMode(false),
+      headless(false), showProgress(false), discardFrames(false), audioPath(nullptr),
+      frameFd(-1), exitStatus(0), progressTotal(0), progressStart(0), progressShown(0) {
     Platform::current = &platform;
 }
 
 SDLApp::~SDLApp() {
     // Run normally shuts down; this covers an Initialize without Run (tests, tools).
     if (app) Deinitialize();
+    writer.Finish();
+    if (frameFd >= 0) close(frameFd);
     ReleaseEGL();
     if (sdlStarted) SDL_Quit();
     RemoveQuitSignals();
@@ -102,10 +105,12 @@ bool SDLApp::ParseUnsigned(const char* name, unsigned int* out) const {
 }
 
 bool SDLApp::Initialize() {
+    if (!ReadOfflineOptions()) return false;
     // EGL needs an X11 window; without a display SDL would otherwise fall back
     // to a text-mode driver and draw into the terminal before failing.
-    setenv("SDL_VIDEODRIVER", "x11", 0);
-    if (SDL_Init(SDL_INIT_TIMER | SDL_INIT_VIDEO) < 0) {
+    if (!headless) setenv("SDL_VIDEODRIVER", "x11", 0);
+    // Headless: no video subsystem at all, so no window, events or caption.
+    if (SDL_Init(SDL_INIT_TIMER | (headless ? 0 : SDL_INIT_VIDEO)) < 0) {
         SDL_Quit();
         // Nothing below may use a video subsystem that never started.
         return false;
@@ -113,7 +118,7 @@ bool SDLApp::Initialize() {
     sdlStarted = true;
     // After SDL_Init, which installs SDL's own handlers.
     InstallQuitSignals();
-    SDL_ShowCursor(0);
+    if (!headless) SDL_ShowCursor(0);
 
     info = appInfo;
     width = info.width;
@@ -131,11 +136,54 @@ bool SDLApp::Initialize() {
     ParseUnsigned("--frames", &frameLimit);
     captureDir = GetOption("--capture", true);
     if (captureDir && strcmp(captureDir, "--capture") == 0) captureDir = nullptr;
-    // A missing folder is made; a failure shows when the first frame is written.
-    if (captureDir) mkdir(captureDir, 0755);
     if (const char* archive = GetOption("--archive", true))
         if (strcmp(archive, "--archive") != 0) info.resourceLibrary = archive;
+    // Offline sizes are refused before anything of that size is made.
+    bool offline = captureDir || checkMode;
+    if (offline && (!CheckOutputSize("--width") || !CheckOutputSize("--height"))) return false;
 
+    if (headless) {
+        if (!HeadlessDisplay::Open(width, height, info, &display, &eglSurface, &context))
+            return false;
+    } else if (!OpenWindow()) {
+        return false;
+    }
+
+    engine.GetRenderer()->Init();
+    if (captureDir && !OpenCapture()) return false;
+
+    if (info.resourceLibrary) platform.LoadResourceLibrary(info.resourceLibrary);
+
+    app = factory();
+    if (!app) {
+        fprintf(stderr, "Can't initialize application\n");
+        return false;
+    }
+    // Before OnInit: the start script must already know it runs offline.
+    App::RunOptions options;
+    const char* start = GetOption("--start", true);
+    if (start && strcmp(start, "--start") != 0) {
+        options.hasStartTime = true;
+        options.startTime = strtof(start, nullptr);
+    }
+    options.offline = offline;
+    options.check = checkMode;
+    app->OnRunOptions(options);
+    if (app->OnInit(width, height)) {
+        // After the application's own SetFPS, so --fps wins.
+        app->OnSetFPS(fps);
+        timeline = app->GetTimeline();
+        // Kept as a copy: the URL lives in the application, which goes first.
+        if (timeline.musicURL) musicURL = timeline.musicURL;
+        timeline.musicURL = nullptr;
+        return true;
+    }
+    Deinitialize();
+    fprintf(stderr, "Can't initialize application\n");
+    return false;
+}
+
+bool SDLApp::OpenWindow() {
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, info.depthBits);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, info.colorBits / 3);
@@ -161,33 +209,7 @@ bool SDLApp::Initialize() {
 
     SDL_WM_SetCaption(info.name, info.name);
     SDL_EnableUNICODE(1);
-
-    engine.GetRenderer()->Init();
-
-    if (info.resourceLibrary) platform.LoadResourceLibrary(info.resourceLibrary);
-
-    app = factory();
-    if (!app) {
-        fprintf(stderr, "Can't initialize application\n");
-        return false;
-    }
-    // Before OnInit: the start script must already know it runs offline.
-    App::RunOptions options;
-    const char* start = GetOption("--start", true);
-    if (start && strcmp(start, "--start") != 0) {
-        options.hasStartTime = true;
-        options.startTime = strtof(start, nullptr);
-    }
-    options.offline = captureDir != nullptr;
-    app->OnRunOptions(options);
-    if (app->OnInit(width, height)) {
-        // After the application's own SetFPS, so --fps wins.
-        app->OnSetFPS(fps);
-        return true;
-    }
-    Deinitialize();
-    fprintf(stderr, "Can't initialize application\n");
-    return false;
+    return true;
 }
 
 bool SDLApp::InitEGL(NativeDisplayType nativeDisplay, NativeWindowType nativeWindow) {
@@ -260,6 +282,11 @@ int SDLApp::Run() {
         fprintf(stderr, "App init failed: %s\n", SDL_GetError());
         exit(1);
     }
+    if (checkMode) {
+        int status = RunCheck();
+        Shutdown();
+        return exitStatus ? exitStatus : status;
+    }
     Uint32 t0 = SDL_GetTicks();
     running = true;
     paceStart = statsStart = t0;
@@ -267,8 +294,10 @@ int SDLApp::Run() {
 
     while (running) {
         if (quitSignal) {
-            // Taken in time: the ordinary shutdown follows.
+            // Taken in time: the ordinary shutdown follows. A capture cut
+            // short is not a finished one.
             alarm(0);
+            if (captureDir) exitStatus = 128 + quitSignal;
             break;
         }
         SDL_Event event;
@@ -280,10 +309,11 @@ int SDLApp::Run() {
         Draw();
     }
     Shutdown();
-    return 0;
+    return exitStatus;
 }
 
 void SDLApp::Shutdown() {
+    if (captureDir && !FinishCapture() && exitStatus == 0) exitStatus = 1;
     if (app) {
         app->OnSystemMessage(App::SystemQuit, nullptr);
         Deinitialize();
@@ -354,16 +384,15 @@ void SDLApp::Update(unsigned int now) {
 bool SDLApp::Draw() {
     if (app->GetFrameCount() == 0) app->OnStart();
     running = !app->Render();
-    if (captureDir) {
-        char path[4096];
-        snprintf(path, sizeof path, "%s/frame-%06u.png", captureDir, framesDrawn);
-        if (!CaptureFrame(path)) {
-            fprintf(stderr, "Can't write %s\n", path);
-            running = false;
-        }
+    // Only frames the application drew: the one that ends it draws nothing.
+    if (captureDir && running) {
+        QueueFrame(nullptr);
+        // Shutdown reports why; the frames after a failed one are not wanted.
+        if (writer.HasFailed()) running = false;
     }
     eglSwapBuffers(display, eglSurface);
     ++framesDrawn;
+    if (showProgress && captureDir) ShowProgress(false);
     if (frameLimit != 0 && framesDrawn >= frameLimit) running = false;
     return true;
 }
@@ -387,38 +416,4 @@ void SDLApp::Terminate() {
 void SDLApp::ToggleFullscreen() {
     if (!SDL_WM_ToggleFullScreen(SDL_GetVideoSurface()))
         fprintf(stderr, "Unable to toggle fullscreen: %s\n", SDL_GetError());
-}
-
-bool SDLApp::CaptureFrame(const char* path) {
-    std::vector<unsigned char> rgba(size_t(width) * height * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, GLsizei(width), GLsizei(height), GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
-
-    FILE* file = fopen(path, "wb");
-    if (!file) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop pngInfo = png ? png_create_info_struct(png) : nullptr;
-    if (!png || !pngInfo || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &pngInfo);
-        fclose(file);
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, pngInfo, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, pngInfo);
-    std::vector<unsigned char> row(size_t(width) * 3);
-    // GL rows run bottom-up; PNG rows top-down.
-    for (unsigned int y = 0; y < height; ++y) {
-        const unsigned char* src = &rgba[size_t(height - 1 - y) * width * 4];
-        for (unsigned int x = 0; x < width; ++x) {
-            row[x * 3 + 0] = src[x * 4 + 0];
-            row[x * 3 + 1] = src[x * 4 + 1];
-            row[x * 3 + 2] = src[x * 4 + 2];
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &pngInfo);
-    return fclose(file) == 0;
 }

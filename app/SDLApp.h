@@ -3,11 +3,14 @@
 #pragma once
 
 #include "app/App.h"
+#include "app/FrameWriter.h"
 #include "app/SDLPlatform.h"
 #include "render/gles2/GLES2Engine.h"
 
 #include <EGL/egl.h>
 #include <SDL/SDL.h>
+
+#include <string>
 
 class SDLApp {
 public:
@@ -38,11 +41,13 @@ public:
     bool IsFullscreen() const { return fullscreen; }
     bool IsRunning() const { return running; }
 
-    // Writes the pixels of the back buffer as an RGB PNG (rows top-down).
-    bool CaptureFrame(const char* path);
+    // Drawing without a window (--headless, or offline without an X display).
+    bool IsHeadless() const { return headless; }
 
 private:
     bool ParseUnsigned(const char* name, unsigned int* out) const;
+    // The SDL window and EGL on it (everything but --headless).
+    bool OpenWindow();
     bool InitEGL(NativeDisplayType nativeDisplay, NativeWindowType nativeWindow);
     void ReleaseEGL();
     void Shutdown();
@@ -77,4 +82,29 @@ private:
     unsigned int framesDrawn;
     const char* captureDir;       // --capture: null = off
     bool sdlStarted;              // SDL_Init succeeded and SDL_Quit is still due
+
+    // Offline rendering: --capture, --check, the headless context, the music
+    // written beside the frames.
+    bool ReadOfflineOptions();
+    bool CheckOutputSize(const char* option) const;
+    bool OpenCapture();
+    void QueueFrame(const char* name);
+    void ShowProgress(bool last);
+    int RunCheck();
+    bool FinishCapture();
+    bool WriteAudio();
+
+    bool checkMode;               // --check
+    bool headless;                // no window: EGL's surfaceless platform
+    bool showProgress;            // --progress
+    bool discardFrames;           // --no-write: frames read back, not written
+    const char* audioPath;        // --audio, else DIR/audio.wav; null: none
+    int frameFd;                  // --capture -: the frame stream (the original stdout)
+    int exitStatus;
+    unsigned int progressTotal;   // frames expected; 0: unknown
+    Uint32 progressStart;
+    Uint32 progressShown;
+    App::Timeline timeline;       // the content's, read after OnInit
+    std::string musicURL;         // copied: the application goes before the audio is written
+    FrameWriter writer;
 };

@@ -7,6 +7,7 @@
 
 #include "app/AudioPlayer.h"
 #include "app/ImageLoader.h"
+#include "app/PackageCheck.h"
 #include "app/Platform.h"
 #include "demo/Image.h"
 #include "demo/Object.h"
@@ -49,7 +50,8 @@ Engine::Engine()
       height(0),
       frameStep(0.0f),
       paused(false),
-      offline(false) {}
+      offline(false),
+      check(nullptr) {}
 
 Engine::~Engine() {
     if (player) {
@@ -123,7 +125,10 @@ void Engine::LoadScript(const char* url) {
         printf("Demo::Engine::LoadScript(): can't open %s\n", url);
         return;
     }
-    LuaScriptEngine::GetEngine()->LoadScript(source);
+    if (check)
+        check->RunScript(url, source);
+    else
+        LuaScriptEngine::GetEngine()->LoadScript(source);
     delete source;
 }
 
@@ -138,7 +143,7 @@ Scene* Engine::LoadScene(const char* url) {
             if (!source) {
                 printf("Demo::Engine::LoadScene(): can't open %s, the scene is empty\n", url);
             } else {
-                scene = ReadSceneFile(source);
+                scene = check ? check->ReadScene(url, source) : ReadSceneFile(source);
             }
         } catch (const std::bad_alloc&) {
             // The loader frees what it made itself; the source is freed below.
@@ -156,7 +161,9 @@ void Engine::LoadMusic(const char* url) {
         printf("Demo::Engine::LoadMusic(): no URL\n");
         return;
     }
-    if (offline) return;
+    musicURL = url;
+    // Offline the frames set the clock, and a check plays nothing.
+    if (offline || check) return;
     if (player) {
         player->Stop();
         delete player;
@@ -177,7 +184,8 @@ Image* Engine::LoadImage(const char* url) {
     } else {
         if (!imageLoader && Platform::current)
             imageLoader = Platform::current->CreateImageLoader(app);
-        if (imageLoader) texture = imageLoader->Load(url);
+        if (imageLoader)
+            texture = check ? check->LoadImage(imageLoader, url) : imageLoader->Load(url);
     }
     Image* image = new Image(texture);
     objects.Add(image);

@@ -2,11 +2,14 @@
 // frame), one-off renders into targets, and the registry owning every demo object.
 #pragma once
 
+#include <string>
+
 #include "engine/SceneManager.h"
 #include "math/Types.h"
 
 class App;
 class AudioPlayer;
+class PackageCheck;
 class DataSource;
 class ImageLoader;
 class Renderer;
@@ -52,7 +55,8 @@ public:
     // Used only by Start.
     void SetStartTime(float ms);
     // Offline playback (frame capture): the clock steps frameStep per frame
-    // whatever the music does, so the music is dropped and never loaded.
+    // whatever the music does, so the music is not played; its URL is kept
+    // for the capture's audio track.
     void SetOffline(bool offline);
     void AddPart(Part* part);
     // Queued; drawn by Start. Jobs without a part or without a target (the
@@ -94,6 +98,8 @@ public:
     float frameStep;  // ms per frame without music
     bool paused;
     bool offline;
+    std::string musicURL;  // the last LoadMusic's URL, loaded or not
+    PackageCheck* check;   // --check: loads report into it; null otherwise, not owned
 
     static Engine* instance;
 
