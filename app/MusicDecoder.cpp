@@ -1,6 +1,7 @@
 // Music decoding for the capture's audio track and the package check.
 #include "app/MusicDecoder.h"
 
+#include <sys/stat.h>
 #include <vorbis/vorbisfile.h>
 
 #include <cerrno>
@@ -48,8 +49,14 @@ bool MusicDecoder::Open(const char* url) {
     if (!url || strncmp(url, "file://", 7) != 0)
         return Fail(std::string(url ? url : "(null)") + ": only file:// music can be played");
     char* decoded = SDLPlatform::Urldecode(url + 7);
-    path = decoded;
+    // As the music player finds it: a track beside the archive too.
+    const SDLPlatform* platform = dynamic_cast<const SDLPlatform*>(Platform::current);
+    path = platform ? platform->LocateFile(decoded) : std::string(decoded);
     delete[] decoded;
+    // A FIFO would block the open and a device never end.
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        return Fail(path + " is not a regular file");
     file = fopen(path.c_str(), "rb");
     if (!file) return Fail("can't open " + path + ": " + strerror(errno));
     unsigned char magic[4] = {0};
