@@ -23,7 +23,8 @@ bool HeadlessDisplay::ChooseConfig(EGLDisplay display, const App::Info& info, EG
     // sizes are judged below, since EGL would rank 10-bit channels first.
     std::vector<EGLint> attributes = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
                                       EGL_OPENGL_ES2_BIT, EGL_RED_SIZE, channel,
-                                      EGL_GREEN_SIZE, channel, EGL_BLUE_SIZE, channel};
+                                      EGL_GREEN_SIZE, channel, EGL_BLUE_SIZE, channel,
+                                      EGL_DEPTH_SIZE, EGLint(info.depthBits)};
     std::vector<EGLint> multisampled = attributes;
     multisampled.insert(multisampled.end(),
                         {EGL_SAMPLE_BUFFERS, 1, EGL_SAMPLES, EGLint(info.samples)});

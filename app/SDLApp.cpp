@@ -223,14 +223,16 @@ bool SDLApp::InitEGL(NativeDisplayType nativeDisplay, NativeWindowType nativeWin
     fflush(stdout);
 
     // Without EGL_RENDERABLE_TYPE the driver may hand out an ES 1.x config on
-    // which no shader can be created.
+    // which no shader can be created; without EGL_DEPTH_SIZE one with no depth
+    // buffer, so scenes drawn to the screen ignore the depth test.
     EGLint multisampled[] = {EGL_SURFACE_TYPE,  EGL_WINDOW_BIT,
                              EGL_RENDERABLE_TYPE, EGL_OPENGL_ES2_BIT,
+                             EGL_DEPTH_SIZE,    EGLint(info.depthBits),
                              EGL_SAMPLE_BUFFERS, 1,
                              EGL_SAMPLES,       EGLint(info.samples),
                              EGL_NONE};
     EGLint plain[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_ES2_BIT,
-                      EGL_NONE};
+                      EGL_DEPTH_SIZE,   EGLint(info.depthBits), EGL_NONE};
     EGLConfig config = nullptr;
     EGLint count = 0;
     bool chosen = false;

@@ -243,3 +243,38 @@ TEST(NonRegularFiles, AreRefusedWhereverTheyAreNamed) {
         EXPECT_NE(asArchive.out.find("Warning: can't open " + path), std::string::npos) << asArchive.out;
     }
 }
+
+// The screen has the depth buffer the application asks for, in a window and
+// headless alike: a near red quad drawn before a far green one stays in front.
+TEST(ScreenDepth, ScenesDrawnToTheScreenAreDepthTested) {
+    TempDir dir;
+    const char* depthVert =
+        "attribute vec4 Vomra_va_Location;\nuniform float z;\n"
+        "void main() { gl_Position = vec4(Vomra_va_Location.xy * 2.0 - 1.0, z, 1.0); }\n";
+    const char* colourFrag =
+        "precision mediump float;\nuniform vec3 colour;\nvoid main() { gl_FragColor = vec4(colour, 1.0); }\n";
+    const char* init =
+        "local near = Effect:New('resource://d.vert', 'resource://c.frag')\n"
+        "near:SetParam('z', -0.5)\nnear:SetParam('colour', 1, 0, 0)\n"
+        "local far = Effect:New('resource://d.vert', 'resource://c.frag')\n"
+        "far:SetParam('z', 0.5)\nfar:SetParam('colour', 0, 1, 0)\n"
+        "local scene = Scene:CreateFS()\nscene:SetDepthTestEnabled(true)\n"
+        "local behind = Scene:CreateFS():GetRoot()\nbehind:SetEffect(far)\n"
+        "scene:GetRoot():Attach(behind)\n"
+        "local p = Part:New(1000)\np:AddPass(Pass:New(scene, near, Target:Screen()))\n"
+        "Engine:GetEngine():AddPart(p)\n";
+    std::string archive = Pack(dir, {{"scripts/init.lua", init}, {"d.vert", depthVert}, {"c.frag", colourFrag}});
+    for (const char* mode : {"--window", "--headless"}) {
+        SCOPED_TRACE(mode);
+        CommandResult run = testsupport::Run({BinaryPath("vomra"), mode, "--archive", archive, "--capture",
+                                              dir.File("frames"), "--frames", "1", "--width", "64",
+                                              "--height", "48", "--fps", "10"},
+                                             60);
+        ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+        testsupport::RgbImage frame;
+        ASSERT_TRUE(testsupport::ReadPng(dir.File("frames/frame-000000.png"), &frame));
+        const unsigned char* p = frame.At(32, 24);
+        EXPECT_EQ(p[0], 255);
+        EXPECT_EQ(p[1], 0);
+    }
+}
