@@ -115,11 +115,30 @@ TEST(SkinnedMeshWeights, TwoReferencesToOneNodeShareASlot) {
     EXPECT_EQ(rig.Batches(), (std::vector<std::array<unsigned, 3>>{{0, 1, 2}}));
 }
 
-TEST(SkinnedMeshWeights, FifthBoneDropsTheSmallest) {
-    Rig rig(1, {{0, 0, 1, 5}, {1, 0, 1, 4}, {2, 0, 1, 3}, {3, 0, 1, 2}, {4, 0, 1, 1}});
-    EXPECT_EQ(rig.Update(), "Warning: too many bones per vertex, dropping smallest weight\n");
-    EXPECT_EQ(rig.Slots(0), (std::vector<int>{0, 1, 2, 3}));
-    EXPECT_EQ(rig.Weights(0), (std::vector<float>{5 / 14.0f, 4 / 14.0f, 3 / 14.0f, 2 / 14.0f}));
+// A fifth bone takes the place of the smallest weight so far (the first of
+// equal ones) when it is larger, and is dropped otherwise; once per vertex.
+TEST(SkinnedMeshWeights, AFifthBoneReplacesTheSmallestWeightOrIsDropped) {
+    const struct {
+        std::vector<int> weights, slots, kept;
+    } cases[] = {
+        {{5, 4, 3, 2, 1}, {0, 1, 2, 3}, {5, 4, 3, 2}},
+        {{1, 2, 3, 4, 5}, {4, 1, 2, 3}, {5, 2, 3, 4}},
+        {{2, 1, 1, 3, 5}, {0, 4, 2, 3}, {2, 5, 1, 3}},
+        {{2, 2, 2, 2, 2}, {0, 1, 2, 3}, {2, 2, 2, 2}},
+        {{1, 2, 3, 4, 5, 6}, {4, 5, 2, 3}, {5, 6, 3, 4}},
+    };
+    for (const auto& c : cases) {
+        std::vector<Ref> refs;
+        for (size_t b = 0; b < c.weights.size(); ++b) refs.push_back({int(b), 0, 1, c.weights[b]});
+        Rig rig(1, refs);
+        EXPECT_EQ(rig.Update(), "Warning: too many bones per vertex, dropping smallest weight\n");
+        EXPECT_EQ(rig.Slots(0), c.slots) << c.weights[0];
+        int total = c.kept[0] + c.kept[1] + c.kept[2] + c.kept[3];
+        std::vector<float> shares;
+        for (int w : c.kept) shares.push_back(float(w) / float(total));
+        EXPECT_EQ(rig.Weights(0), shares) << c.weights[0];
+        EXPECT_EQ(rig.mesh.batches[0]->maxInfluences, 4u);
+    }
 }
 
 TEST(SkinnedMeshWeights, IndexedBatchesReadTheirIndices) {
@@ -582,6 +601,27 @@ TEST(SkinBatching, HundredThousandVerticesInWellUnderASecond) {
     const float* w = reinterpret_cast<const float*>(rig.mesh.boneWeights.data);
     for (unsigned int v = 0; v < kVertices; v += 997)
         EXPECT_NEAR(w[v * 4] + w[v * 4 + 1] + w[v * 4 + 2] + w[v * 4 + 3], 1.0f, 1e-5f) << v;
+}
+
+// Strips drawn through shared indices: a strip that needs a ninth bone is cut
+// at element offsets counted from its own first index, and a vertex drawn by
+// both halves keeps the slots of the later one.
+TEST(SkinnedMeshBatches, IndexedStripsAreCutFromTheirOwnFirstIndex) {
+    std::vector<GenRef> refs = {{8, 10, 4, 1}};
+    for (int b = 0; b < 8; ++b) refs.push_back({b, uint32_t(b), 1, 1});
+    GeneratedRig rig(14, 9, refs, {3, 11}, {11, 12, 13, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+    EXPECT_EQ(rig.Run(), "");
+    std::vector<std::array<unsigned, 4>> batches;  // first index, count, bones, influences
+    for (VertexBatch* b : rig.mesh.batches)
+        batches.push_back({b->indexed ? b->firstIndex : ~0u, b->count, b->bones.Size(),
+                           b->maxInfluences});
+    EXPECT_EQ(batches, (std::vector<std::array<unsigned, 4>>{
+                           {0, 3, 1, 1}, {3, 9, 8, 1}, {10, 4, 2, 1}}));
+    ASSERT_EQ(rig.mesh.batches.Size(), 3u);
+    EXPECT_EQ(rig.mesh.batches[2]->bones[0], rig.bones[7].get());
+    const unsigned char* slots = rig.mesh.boneIndices.data;
+    EXPECT_EQ(std::vector<int>({slots[4 * 6], slots[4 * 7], slots[4 * 10], slots[4 * 11]}),
+              std::vector<int>({6, 0, 1, 0}));
 }
 
 // A mesh whose sub-batches would need more memory than allowed gets none.
