@@ -402,20 +402,6 @@ TEST(M3GConvert, DeepNestingStopsAtTheLimit) {
     EXPECT_EQ(last->parent, NodeWithId(c.scene, 999));
 }
 
-TEST(M3GConvert, ANodeListedUnderTwoGroupsIsAttachedUnderBoth) {
-    // Group 2 lists group 4; group 3 lists group 4 too; the World lists 2 and 3.
-    Converted c(M3GFile({Section({Record(0, HeaderData(1)), Record(9, Node(1).U32(1).U32(4)),
-                                  Record(9, Node(2).U32(1).U32(4)), Record(9, Node(3).U32(0)),
-                                  Record(22, Node(0).U32(2).U32(2).U32(3).U32(0).U32(0))})}));
-    EXPECT_EQ(c.printed, "");
-    SceneNode* shared = NodeWithId(c.scene, 3);
-    ASSERT_NE(shared, nullptr);
-    EXPECT_EQ(NodeWithId(c.scene, 1)->children[0], shared);
-    EXPECT_EQ(NodeWithId(c.scene, 2)->children[0], shared);
-    EXPECT_EQ(shared->parent, NodeWithId(c.scene, 2));  // the last attachment
-    EXPECT_EQ(All<SceneNode>(c.scene).size(), 4u);      // converted once
-}
-
 TEST(M3GConvert, NoWorldMeansAnEmptyScene) {
     Converted c(M3GFile({Section(
         {Record(0, HeaderData(1)),

@@ -31,7 +31,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -147,21 +146,6 @@ TEST(M3GCensus, LoaderTableMatchesTheFileWalk) {
         EXPECT_EQ(l.Table(), walked) << name;
         EXPECT_EQ(l.printed, "") << name;
     }
-}
-
-TEST(M3GCensus, ToolPrintsTheCountsInTypeOrder) {
-    std::vector<std::string> names = Fixtures();
-    std::string path = M3GDir() + "/" + names[0];
-    Census walked;
-    ASSERT_TRUE(WalkM3G(ReadBytes(path), &walked));
-    CommandResult r = testsupport::Run({BinaryPath("m3g-info"), "--census", path});
-    EXPECT_EQ(r.exitCode, 0);
-    std::vector<unsigned int> printed, expected;
-    std::istringstream lines(r.out);
-    for (std::string line; std::getline(lines, line);)
-        printed.push_back(unsigned(std::stoul(line.substr(line.find(": ") + 2))));
-    for (auto& entry : walked) expected.push_back(entry.second);
-    EXPECT_EQ(printed, expected);
 }
 
 TEST(M3GCensus, ToolRefusesWhatItCannotRead) {
@@ -533,35 +517,6 @@ TEST(M3GLayouts, KeyframeChannelsFollowEachOther) {
     animation.GetChannelValues(50, second, 0, 1, 1);
     EXPECT_EQ(std::vector<float>(first, first + 2), (std::vector<float>{1, 2}));
     EXPECT_EQ(std::vector<float>(second, second + 2), (std::vector<float>{15, 16}));
-}
-
-TEST(M3GFormat, GetObjectByIndexAndType) {
-    Loaded l(M3GFile({Section({Header1(), Record(4, BackgroundData().U8(1))})}));
-    EXPECT_EQ(l.loader->GetObject(0), nullptr);
-    EXPECT_EQ(l.loader->GetObject(3), nullptr);
-    ASSERT_NE(l.loader->GetObject(2), nullptr);
-    EXPECT_NE(l.loader->GetObject(2, M3G::Object::T_Background), nullptr);
-    EXPECT_EQ(l.loader->GetObject(2, M3G::Object::T_Camera), nullptr);
-}
-
-TEST(M3GFormat, CreateNameFillsTheTable) {
-    M3GLoader loader(nullptr);
-    struct Case {
-        M3G::Loader::NameType type;
-        unsigned int index;
-        const char* text;
-    } cases[] = {
-        {M3G::Loader::N_LightColor, 2, "Vomra_un_LightColor[2]"},
-        {M3G::Loader::N_LightSpotExponent, 0, "Vomra_un_LightSpotExpotent[0]"},
-        {M3G::Loader::N_MaterialAmbient, 7, "Vomra_un_MaterialAmbient"},
-    };
-    for (const Case& c : cases) {
-        char* name = loader.CreateName(c.type, c.index);
-        EXPECT_STREQ(name, c.text);
-        delete[] name;
-    }
-    EXPECT_EQ(loader.GetUniqID(M3G::Loader::OT_Light), 0u);
-    EXPECT_EQ(loader.GetUniqID(M3G::Loader::OT_Light), 1u);
 }
 
 TEST(M3GRecords, FieldsAsRead) {
