@@ -459,21 +459,23 @@ TEST(M3GConvert, ImagePixels) {
     }
 }
 
-// Every prefix and single-byte change of the sample (plain sections, so that
-// the records themselves are hit) converts without a crash; the sanitizer
-// build checks the reads.
+// Every prefix and single-byte change of the sample in both layouts (plain
+// sections, so that the records themselves are hit) converts without a crash;
+// the sanitizer build checks the reads.
 TEST(M3GConvert, DamagedSampleNeverCrashes) {
-    File file = SampleScene(0);
     CaptureFd quiet(1);
-    for (size_t i = 0; i < file.size(); ++i) {
-        File cut(file.begin(), file.begin() + i);
-        Converted a(cut);
-        ASSERT_LE(All<Technique>(a.scene).size(), 1u) << "cut at " << i;
-        for (unsigned char mask : {0xFF, 0x80, 0x01}) {
-            File flipped = file;
-            flipped[i] ^= mask;
-            Converted b(flipped);
-            ASSERT_LE(All<Technique>(b.scene).size(), 1u) << "byte " << i;
+    for (bool v2 : {false, true}) {
+        File file = SampleScene(0, v2);
+        for (size_t i = 0; i < file.size(); ++i) {
+            File cut(file.begin(), file.begin() + i);
+            Converted a(cut);
+            ASSERT_LE(All<Technique>(a.scene).size(), 1u) << "cut at " << i;
+            for (unsigned char mask : {0xFF, 0x80, 0x01}) {
+                File flipped = file;
+                flipped[i] ^= mask;
+                Converted b(flipped);
+                ASSERT_LE(All<Technique>(b.scene).size(), 1u) << "byte " << i << " of " << v2;
+            }
         }
     }
     quiet.Stop();

@@ -91,6 +91,7 @@ protected:
         LogApp::initResult = true;
     }
 };
+using ShellPacing = ShellRun;
 
 }  // namespace
 
@@ -264,7 +265,7 @@ TEST(ShellFailure, NoDisplayEndsWithStatusOneAndAMessage) {
     EXPECT_NE(r.err.find("App init failed: "), std::string::npos) << r.err;
 }
 
-TEST(ShellPacing, RateReportComesAfterMoreThanFiveSecondsWithTheFrameRate) {
+TEST_F(ShellPacing, RateReportComesAfterMoreThanFiveSecondsWithTheFrameRate) {
     Args args({});
     SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
     // Ticks far apart: the pacing never has to wait, only the report is seen.
@@ -294,7 +295,7 @@ double TimedUpdate(SDLApp* app, unsigned int now) {
 // Frame n of a pacing window is due n x 1000 / fps ms after the window
 // began; a window that ran past a second starts again at that frame, and a
 // second exactly is not past it.
-TEST(ShellPacing, WaitsForEachFramesPlaceInItsWindow) {
+TEST_F(ShellPacing, WaitsForEachFramesPlaceInItsWindow) {
     Args args({"--fps", "10"});  // 100 ms a frame
     SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
     ASSERT_TRUE(app.Initialize()) << SDL_GetError();
@@ -309,7 +310,7 @@ TEST(ShellPacing, WaitsForEachFramesPlaceInItsWindow) {
     }
 }
 
-TEST(ShellPacing, FpsZeroDrawsUnpacedAndStillReportsTheRate) {
+TEST_F(ShellPacing, FpsZeroDrawsUnpacedAndStillReportsTheRate) {
     const App::Info paced("Shell Test", false, 320, 240, 24, 8, 16, 0, 60, nullptr);
     Args args({"--fps", "0"});
     SDLApp app(args.argc(), args.argv(), CreateLogApp, paced);
