@@ -14,11 +14,8 @@
 #include "engine/Uniform.h"
 #include "engine/VertexBatch.h"
 #include "io/ROMSource.h"
-#include "m3g/Camera.h"
 #include "m3g/Image2D.h"
 #include "m3g/M3GLoader.h"
-#include "m3g/Material.h"
-#include "m3g/TriangleStripArray.h"
 #include "render/MaterialState.h"
 #include "render/TextureSamplerState.h"
 #include "render/UniformState.h"
@@ -212,24 +209,6 @@ TEST(M3GConvert, MeshUnderItsAppearanceNode) {
     EXPECT_EQ(material->emission, Vec4(0, 0, 1, 0));
     EXPECT_EQ(material->specular, Vec4(0.2f, 0.2f, 0.2f, 0));
     EXPECT_EQ(material->shininess, 8.0f);
-    // The same material as uniforms, in name order.
-    SceneNode holder;
-    c.Record<M3G::Material>(8, M3G::Object::T_Material)->CreateAttachMaterialUniforms(&holder);
-    std::vector<std::string> names;
-    std::vector<unsigned> types;
-    for (RenderState* s : holder.states) {
-        Uniform* u = static_cast<UniformState*>(s)->uniform;
-        names.push_back(u->name);
-        types.push_back(u->elementType);
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "Vomra_un_MaterialAmbient", "Vomra_un_MaterialDiffuse",
-                         "Vomra_un_MaterialEmissive", "Vomra_un_MaterialSpecular",
-                         "Vomra_un_MaterialShininess"}));
-    EXPECT_EQ(types, (std::vector<unsigned>{7, 8, 7, 7, 5}));
-    const float* diffuse = static_cast<const float*>(
-        static_cast<UniformState*>(holder.states[1])->uniform->data);
-    EXPECT_EQ(std::vector<float>(diffuse, diffuse + 4), (std::vector<float>{0, 1, 0, 1}));
     EXPECT_EQ(texture->texture->id, 105u);
     EXPECT_EQ(sampler->texture, texture->texture);
     EXPECT_EQ(std::vector<unsigned>({sampler->wrapS, sampler->wrapT, sampler->magFilter,
@@ -485,39 +464,6 @@ class M3GConvertFixture : public DemoTestEnv {
 protected:
     std::string CubePath() { return FixturesDir() + "/m3g/cube.m3g"; }
 };
-
-TEST_F(M3GConvertFixture, CubeKeepsTheFilesCameraMeshAndMaterial) {
-    ASSERT_TRUE(FileExists(CubePath())) << "missing fixture " << CubePath();
-    Converted c(ReadBytes(CubePath()));
-    EXPECT_EQ(c.printed, "");
-    std::vector<Technique*> techniques = All<Technique>(c.scene);
-    ASSERT_EQ(techniques.size(), 1u);
-    ASSERT_EQ(techniques[0]->passes.Size(), 1u);
-    Pass* pass = techniques[0]->passes[0];
-    ASSERT_TRUE(pass->cameraNode && pass->cameraNode->camera);
-    M3G::Camera* record = nullptr;
-    M3G::TriangleStripArray* strips = nullptr;
-    M3G::Material* material = nullptr;
-    for (M3G::Object* o : c.loader.objects) {
-        if (o->GetType() == M3G::Object::T_Camera) record = static_cast<M3G::Camera*>(o);
-        if (o->GetType() == M3G::Object::T_TriangleStripArray)
-            strips = static_cast<M3G::TriangleStripArray*>(o);
-        if (o->GetType() == M3G::Object::T_Material) material = static_cast<M3G::Material*>(o);
-    }
-    ASSERT_TRUE(record && strips && material);
-    Camera* camera = pass->cameraNode->camera;
-    EXPECT_EQ(std::vector<float>({camera->fov, camera->aspect, camera->near, camera->far}),
-              std::vector<float>({record->fov, record->aspect, record->near, record->far}));
-    std::vector<Mesh*> meshes = All<Mesh>(c.scene);
-    ASSERT_EQ(meshes.size(), 1u);
-    std::vector<unsigned int> counts,
-        lengths(strips->stripLengths, strips->stripLengths + strips->stripCount);
-    for (VertexBatch* b : meshes[0]->batches) counts.push_back(b->count);
-    EXPECT_EQ(counts, lengths);
-    std::vector<MaterialState*> states = All<MaterialState>(c.scene);
-    ASSERT_EQ(states.size(), 1u);
-    EXPECT_EQ(states[0]->diffuse.y, material->diffuse[1] / 255.0f);
-}
 
 TEST_F(M3GConvertFixture, LoadedSceneDrawsThroughADemoPass) {
     ASSERT_TRUE(FileExists(CubePath())) << "missing fixture " << CubePath();

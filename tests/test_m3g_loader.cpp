@@ -136,7 +136,7 @@ struct LayoutCase {
 
 }  // namespace
 
-TEST(M3GCensus, LoaderTableMatchesTheFileWalk) {
+TEST(M3GCensus, LoaderTableMatchesTheFileWalkAndConverts) {
     std::vector<std::string> names = Fixtures();
     for (const std::string& name : names) {
         File file = ReadBytes(M3GDir() + "/" + name);
@@ -144,7 +144,9 @@ TEST(M3GCensus, LoaderTableMatchesTheFileWalk) {
         ASSERT_TRUE(WalkM3G(file, &walked)) << name;
         Loaded l(file);
         EXPECT_EQ(l.Table(), walked) << name;
-        EXPECT_EQ(l.printed, "") << name;
+        CaptureFd out(1);
+        delete l.loader->CreateScene();  // and converts without a word
+        EXPECT_EQ(l.printed + out.Stop(), "") << name;
     }
 }
 

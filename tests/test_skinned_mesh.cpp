@@ -141,14 +141,6 @@ TEST(SkinnedMeshWeights, AFifthBoneReplacesTheSmallestWeightOrIsDropped) {
     }
 }
 
-TEST(SkinnedMeshWeights, IndexedBatchesReadTheirIndices) {
-    Rig rig(3, {{7, 2, 1, 1}}, {2, 0, 1});
-    rig.Update();
-    EXPECT_EQ(rig.Slots(2), (std::vector<int>{0, 0, 0, 0}));
-    EXPECT_EQ(rig.Weights(2)[0], 1.0f);
-    EXPECT_EQ(rig.Weights(0)[0], 0.0f);
-}
-
 TEST(SkinnedMeshBatches, NinthBoneSplitsAndTheNextStartsThreeBack) {
     // Bone b moves vertex b (b < 8) and bone 8 vertices 10..13: elements 0..9
     // need eight bones, element 10 a ninth.
@@ -166,15 +158,6 @@ TEST(SkinnedMeshBatches, TooShortBatchAlwaysMovesOn) {
     Rig rig(3, refs);
     EXPECT_EQ(rig.Update(), "Warning: too short batch\nWarning: too short batch\n");
     EXPECT_EQ(rig.Batches(), (std::vector<std::array<unsigned, 3>>{{2, 1, 0}}));
-}
-
-// Thousands of references sharing one bone: batching stays linear in the
-// reference count per element (a damaged file must not stall the loader).
-TEST(SkinnedMeshBatches, ManyReferencesToOneBone) {
-    Rig rig(3000, std::vector<Ref>(3000, {6, 0, 3000, 1}));
-    EXPECT_EQ(rig.Update(), "");
-    EXPECT_EQ(rig.Batches(), (std::vector<std::array<unsigned, 3>>{{0, 3000, 1}}));
-    EXPECT_EQ(rig.Weights(2999), (std::vector<float>{1.0f, 0.0f, 0.0f, 0.0f}));
 }
 
 TEST(SkinnedMeshBatches, MeshWithoutPositionsKeepsItsBatches) {
