@@ -51,11 +51,15 @@ public:
     // Command-line settings beyond the window options (authors' and testing
     // options), handed over by the shell just before OnInit.
     struct RunOptions {
-        RunOptions() : hasStartTime(false), startTime(0.0f), offline(false), check(false) {}
+        RunOptions()
+            : hasStartTime(false), startTime(0.0f), offline(false), check(false),
+              hasScriptTimeLimit(false), scriptTimeLimit(0.0f) {}
         bool hasStartTime;
         float startTime;  // --start, milliseconds
         bool offline;     // --capture: the clock steps 1000/fps ms per frame, no music clock
         bool check;       // --check: problems are collected from the start script on
+        bool hasScriptTimeLimit;
+        float scriptTimeLimit;  // --script-time-limit, seconds; 0: none
     };
 
     // Called by OnCheck after each frame it draws on the screen, with a name for it.

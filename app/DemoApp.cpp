@@ -69,6 +69,7 @@ bool DemoApp::OnRender() { return engine->Render(); }
 
 void DemoApp::OnRunOptions(const RunOptions& options) {
     runOptions = options;
+    if (options.hasScriptTimeLimit) LuaScriptEngine::SetTimeLimit(options.scriptTimeLimit);
     if (options.hasStartTime) engine->SetStartTime(options.startTime);
     engine->SetOffline(options.offline);
     if (options.check && !check) check = new PackageCheck(engine);
