@@ -140,7 +140,8 @@ void BM_ZlibUncompress_Small(benchmark::State& state) {
 // fromFile: the library reads a file source, as the player opens its archive.
 std::unique_ptr<DataSource> OpenArchive(const Fixture& f, bool fromFile) {
     if (fromFile) return std::unique_ptr<DataSource>(new SDLFileSource(f.path.c_str()));
-    return std::unique_ptr<DataSource>(new ROMSource(f.bytes.data(), unsigned(f.bytes.size()), false));
+    return std::unique_ptr<DataSource>(
+        new ROMSource(f.bytes.data(), unsigned(f.bytes.size()), false));
 }
 
 void LibraryLarge(benchmark::State& state, bool fromFile) {
@@ -150,7 +151,8 @@ void LibraryLarge(benchmark::State& state, bool fromFile) {
     ResourceLibrary library(source.get());
     for (auto _ : state) {
         std::unique_ptr<DataSource> entry(library.GetResource(kLargeName));
-        if (!entry || entry->GetLength() != kLargeBytes) return state.SkipWithError("lookup failed");
+        if (!entry || entry->GetLength() != kLargeBytes)
+            return state.SkipWithError("lookup failed");
         benchmark::DoNotOptimize(entry.get());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * kLargeBytes);

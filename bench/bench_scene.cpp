@@ -184,7 +184,8 @@ struct FlatScene {
         rotation.assign(n * 9, 0.0f);
         for (size_t i = 0; i < n; ++i) {
             Mat3 r;
-            r.LoadFromQuaternion(Quat(quat[i * 4], quat[i * 4 + 1], quat[i * 4 + 2], quat[i * 4 + 3]));
+            const float* q = &quat[i * 4];
+            r.LoadFromQuaternion(Quat(q[0], q[1], q[2], q[3]));
             std::copy(r.m, r.m + 9, &rotation[i * 9]);
         }
         world.assign(n * 16, 0.0f);
@@ -412,8 +413,9 @@ void RunFlatFrames(benchmark::State& state, bool animated, bool dirtyRoot) {
     }
     state.counters["nodes"] = kNodes;
     state.counters["queued"] = double(flat.queue.size());
-    state.counters["per_node"] = benchmark::Counter(
-        double(kNodes), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_node"] =
+        benchmark::Counter(double(kNodes), benchmark::Counter::kIsIterationInvariantRate |
+                                               benchmark::Counter::kInvert);
 }
 
 void BM_FlatLoop_Static(benchmark::State& state) { RunFlatFrames(state, false, false); }
