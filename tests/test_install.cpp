@@ -161,7 +161,7 @@ TEST(ArchiveFolder, RelativeNamesFallBackToTheArchivesFolder) {
 // beside it from any folder.
 TEST(BuildFolder, PlayerFindsTheDemoBesideItFromAnyFolder) {
     TempDir elsewhere;
-    CommandResult run = Run({"/usr/bin/env", "-u", "DISPLAY", "-C", elsewhere.Path(), BinaryPath("vomra"),
+    CommandResult run = testsupport::Run({"/usr/bin/env", "-u", "DISPLAY", "-C", elsewhere.Path(), BinaryPath("vomra"),
                              "--capture", "f", "--frames", "2", "--width", "64", "--height", "48"},
                             60);
     ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
