@@ -136,6 +136,16 @@ void GLES2Renderer::Init() {
     maxVertexAttribs = attribs >= 8 ? unsigned(attribs) : 8;
 }
 
+void GLES2Renderer::Forget() {
+    Renderer::Forget();
+    defaultFramebuffer = 0;
+    program = nullptr;
+    material = nullptr;
+    // A program still in use outlives its deletion.
+    glUseProgram(0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
 GLenum GLES2Renderer::CheckGLError() {
     GLenum error = glGetError();
     if (error != GL_NO_ERROR) printf("GL error: %s (%p)\n", ErrorName(error), AsPointer(error));
