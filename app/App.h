@@ -54,12 +54,15 @@ public:
     // options), handed over by the shell just before OnInit.
     struct RunOptions {
         RunOptions()
-            : hasStartTime(false), startTime(0.0f), offline(false), check(false), watch(false) {}
+            : hasStartTime(false), startTime(0.0f), offline(false), check(false), watch(false),
+              hasScriptTimeLimit(false), scriptTimeLimit(0.0f) {}
         bool hasStartTime;
         float startTime;  // --start, milliseconds
         bool offline;     // --capture: the clock steps 1000/fps ms per frame, no music clock
         bool check;       // --check: problems are collected from the start script on
         bool watch;       // --watch: files read are watched, a change reloads the content
+        bool hasScriptTimeLimit;
+        float scriptTimeLimit;  // --script-time-limit, seconds; 0: none
     };
 
     // Called by OnCheck after each frame it draws on the screen, with a name for it.

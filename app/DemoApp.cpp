@@ -222,6 +222,7 @@ void DemoApp::OnRunOptions(const RunOptions& options) {
     runOptions = options;
     // Offline runs draw a fixed stretch of time once; nothing to watch.
     if (runOptions.offline) runOptions.watch = false;
+    if (options.hasScriptTimeLimit) LuaScriptEngine::SetTimeLimit(options.scriptTimeLimit);
     if (options.hasStartTime) engine->SetStartTime(options.startTime);
     engine->SetOffline(options.offline);
     if (options.check && !check) check = new PackageCheck(engine);

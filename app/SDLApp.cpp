@@ -168,6 +168,11 @@ bool SDLApp::Initialize() {
         options.hasStartTime = true;
         options.startTime = strtof(start, nullptr);
     }
+    const char* limit = GetOption("--script-time-limit", true);
+    if (limit && strcmp(limit, "--script-time-limit") != 0) {
+        options.hasScriptTimeLimit = true;
+        options.scriptTimeLimit = strtof(limit, nullptr);
+    }
     options.offline = offline;
     options.check = checkMode;
     if (GetOption("--watch", false)) {

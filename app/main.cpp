@@ -17,6 +17,8 @@ static void PrintUsage() {
            "  --watch                 reload the demo whenever a file it read changes\n"
            "  --start MS              start the timeline at MS milliseconds\n"
            "  --frames N              end after N frames\n"
+           "  --script-time-limit S   abort a start script still running after S seconds\n"
+           "                          (default 30; 0: no limit)\n"
            "  --capture DIR           offline rendering: write every frame as DIR/frame-NNNNNN.png\n"
            "                          and the music as DIR/audio.wav\n"
            "  --capture -             offline rendering: raw RGB frames on standard output\n"

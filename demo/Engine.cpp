@@ -68,7 +68,17 @@ Engine::~Engine() {
 }
 
 void Engine::Register(Object* object) {
-    if (object) objects.Add(object);
+    if (!object) return;
+    // Doubling rather than the list's fixed step keeps a million registrations cheap.
+    unsigned int capacity = objects.Capacity();
+    if (objects.Size() == capacity) objects.Reserve(capacity < 0x80000000u ? capacity * 2 : ~0u);
+    try {
+        objects.Add(object);
+    } catch (...) {
+        // The registry owns what it is given, even when it cannot keep it.
+        delete object;
+        throw;
+    }
 }
 
 void Engine::SetFPS(unsigned int fps) {
@@ -209,7 +219,7 @@ Image* Engine::LoadImage(const char* url) {
             texture = check ? check->LoadImage(imageLoader, url) : imageLoader->Load(url);
     }
     Image* image = new Image(texture);
-    objects.Add(image);
+    Register(image);
     return image;
 }
 

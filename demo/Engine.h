@@ -47,7 +47,8 @@ public:
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 
-    // The registry takes ownership.
+    // The registry takes ownership (and deletes the object when it cannot
+    // hold it, before passing std::bad_alloc on). Amortised constant time.
     void Register(Object* object);
 
     // fps 0 gives an infinite step: each frame then leaves one part.

@@ -1,24 +1,18 @@
+// Fuzz entry for scripts: one run through a fresh Lua state and demo engine.
 #include "fuzz/FuzzTargets.h"
 
 #include "demo/Engine.h"
 #include "io/ROMSource.h"
 #include "script/LuaScriptEngine.h"
 
-#include <lua.hpp>
-
 #include <climits>
-
-namespace {
-
-// Scripts may loop forever; a count hook turns that into a script error.
-void StopLongScripts(lua_State* state, lua_Debug*) { luaL_error(state, "instruction budget spent"); }
-
-}  // namespace
 
 int FuzzScript(const unsigned char* data, size_t size) {
     if (size > UINT_MAX) return 0;
+    // Scripts may loop forever or hoard memory; both end as script errors.
+    LuaScriptEngine::SetTimeLimit(0.25f);
     LuaScriptEngine* lua = LuaScriptEngine::GetEngine();
-    lua_sethook(lua->state, StopLongScripts, LUA_MASKCOUNT, 1000000);
+    lua->SetMemoryLimit(size_t(64) << 20);
     Demo::Engine* engine = Demo::Engine::GetEngine();
     engine->SetSize(64, 48);
     engine->SetFPS(30);

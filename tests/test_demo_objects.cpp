@@ -1,5 +1,5 @@
 // Parts, demo passes, effects, targets, nodes and script animations: state
-// lists, sizes, animated switches, and scripts handing in nil.
+// lists, sizes and animated switches (nil arguments: test_script_api).
 #include <cmath>
 #include <cstring>
 
@@ -152,61 +152,6 @@ TEST_F(DemoObjects, EnableAnimationSwitchesEnginePass) {
         seen.push_back(pass->pass.enabled);
     }
     EXPECT_EQ(seen, (std::vector<bool>{false, false, false, true, true}));
-}
-
-TEST_F(DemoObjects, NilArgumentsAreReportedAndChangeNothing) {
-    Demo::Part* part = Demo::Part::New(1000.0f);
-    Demo::Target* target = Demo::Target::New();
-    Demo::Effect* effect = NewEffect();
-    Demo::Pass* pass = NewPass(target);
-    Anim* kept = StepAnimation({{0.0f, 1.0f}});
-    pass->BindTargetState(kept);
-    SceneNode node;
-    Demo::Node* handle = Demo::Node::New(&node);
-    handle->BindLocation(kept);
-    Demo::Node* orphan = Demo::Node::New(nullptr);
-    Demo::Scene* fs = Demo::Scene::CreateFS();
-    Demo::Pass* made[3] = {};
-    Demo::Image* noImage = nullptr;
-    Demo::Target* noTarget = nullptr;
-    const std::pair<std::function<void()>, const char*> cases[] = {
-        {[&] { part->AddPass(nullptr); }, "Demo::Part::AddPass(): no pass\n"},
-        {[&] { part->AttachUpdate(nullptr); }, "Demo::Part::AttachUpdate(): no actor\n"},
-        {[&] { pass->BindState(nullptr); }, "Demo::Pass::BindState(): no animation\n"},
-        {[&] { pass->BindTargetState(nullptr); }, "Demo::Pass::BindTargetState(): no animation\n"},
-        {[&] { made[0] = Demo::Pass::New(nullptr, effect, target); },
-         "Demo::Pass::Pass(): no scene\n"},
-        {[&] { made[1] = Demo::Pass::New(Demo::Scene::New(new ::Scene()), effect); },
-         "Demo::Pass::Pass(): Warning: scene has no pass\n"},
-        {[&] { made[2] = Demo::Pass::New(fs, nullptr); }, "Demo::Pass::Pass(): no effect\n"},
-        {[&] { effect->AddSource(noImage); }, "Demo::Effect::AddSource(): no image\n"},
-        {[&] { effect->AddSource(noTarget); }, "Demo::Effect::AddSource(): no target\n"},
-        {[&] { effect->BindParam("x", nullptr); }, "Demo::Effect::BindParam(): no animation\n"},
-        {[&] { handle->Attach(nullptr); }, "Demo::Node::Attach(): no node\n"},
-        {[&] { handle->SetEffect(nullptr); }, "Demo::Node::SetEffect(): no effect\n"},
-        {[&] { handle->BindRotation(nullptr); }, "Demo::Node::BindRotation(): no animation\n"},
-        {[&] { handle->BindScale(nullptr); }, "Demo::Node::BindScale(): no animation\n"},
-        {[&] { handle->BindLocation(nullptr); }, "Demo::Node::BindLocation(): no animation\n"},
-        {[&] { orphan->SetLocation(1, 2, 3); }, "Demo::Node::SetLocation(): no scene node\n"},
-        {[&] { orphan->SetRotation(1, 0, 0, 1); }, "Demo::Node::SetRotation(): no scene node\n"},
-        {[&] { orphan->SetScale(1, 1, 1); }, "Demo::Node::SetScale(): no scene node\n"},
-        {[&] { orphan->Attach(handle); }, "Demo::Node::Attach(): no scene node\n"},
-        {[&] { handle->Attach(orphan); }, "Demo::Node::Attach(): no scene node\n"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(StdoutOf(c.first), c.second);
-    // Passes without scene, scene pass or effect keep the other states.
-    EXPECT_EQ(Units({part->passes.Size(), part->technique.passes.Size(), part->actors.Size(),
-                     effect->states.Size(), effect->sourceCount, node.children.Size(),
-                     node.states.Size(), made[0]->pass.states.Size(), made[1]->pass.states.Size()}),
-              Units({0, 0, 0, 3, 0, 0, 0, 4, 4}));
-    EXPECT_EQ(Vec(made[2]->pass.states),
-              (States{fs->depthTest, fs->cullFace, &made[2]->timeState}));
-    EXPECT_EQ(node.bindings[::Actor::P_Location], &kept->animation);
-    pass->Update(1.0f);
-    EXPECT_EQ(pass->pass.frameBuffer, &target->frameBuffer);
-    made[1]->SetSize(640, 480);
-    made[0]->SetSize(640, 480);
-    EXPECT_EQ(target->width, 640u);
 }
 
 TEST_F(DemoObjects, EffectProgramBlendDefaultsArgumentOrderAndShaderText) {

@@ -1,5 +1,6 @@
 // GL resource initializers under a real context: shader failures, unknown
-// texture formats, and the renderer's start-up report.
+// texture formats, the renderer's start-up report, and GL objects given back
+// and made again.
 #include <GLES2/gl2.h>
 
 #include <regex>
@@ -9,8 +10,14 @@
 #include <gtest/gtest.h>
 
 #include "engine/Exception.h"
+#include "engine/RenderBuffer.h"
 #include "engine/ResourceManager.h"
+#include "render/GenericState.h"
+#include "render/TextureState.h"
+#include "render/gles2/GLES2FrameBufferInitializer.h"
+#include "render/gles2/GLES2MeshInitializer.h"
 #include "render/gles2/GLES2ProgramInitializer.h"
+#include "render/gles2/GLES2RenderBufferInitializer.h"
 #include "render/gles2/GLES2TextureInitializer.h"
 #include "support/GLTestContext.h"
 
@@ -126,4 +133,100 @@ TEST_F(GLRendererInit, ReportsTheDriverRefusingProgramPointSize) {
     // starts with a form feed that swallowed an "f".
     EXPECT_EQ(out.Stop(), "GL error: GL_INVALID_ENUM (0x500)\n"
                           "\f" "rom glEnable(GL_VERTEX_PROGRAM_POINT_SIZE);\n");
+}
+
+using GLTeardown = GLTest;
+
+// Deinit gives every GL object back and Init makes them again from the CPU
+// side, so a changed resource draws as it is now.
+TEST_F(GLTeardown, MeshesAndTexturesAreDeletedAndMadeAgain) {
+    Mesh* mesh = Keep(MakeMesh({FullQuad()}, 0));  // an indexed strip: both kinds of buffer
+    mesh->SetTriangleArrays(
+        MakeArrays({Arr<unsigned short>(AttributeArray::at_TrianleStrip, 1, {0, 1, 2, 3})}), 1);
+    mesh->stripLengths =
+        Fill(new AttributeArray(), Arr<unsigned int>(AttributeArray::at_StripLengths, 1, {4}));
+    mesh->UpdateBatches();
+    Texture2D picture;
+    picture.format = Texture::TF_RGBA8;
+    picture.width = picture.height = 1;
+    picture.pixels = new unsigned char[4]{255, 0, 0, 255};
+    picture.Init();
+    auto program = ColourProgram("uniform sampler2D Vomra_un_TextureSampler0;\n",
+                                 "texture2D(Vomra_un_TextureSampler0, vec2(0.5))");
+    ProgramState useProgram(program.get());
+    TextureState bind(&picture, 0);
+    Draw(Vec4(), {&useProgram, &bind}, mesh);
+    EXPECT_TRUE(PixelNear(Centre(), {255, 0, 0, 255}));
+    auto* buffers = static_cast<GLES2MeshInitializer*>(mesh->initializer);
+    auto* texture = static_cast<GLES2TextureInitializer*>(picture.initializer);
+    const GLuint names[3] = {buffers->vertexBuffers[0], buffers->indexBuffers[0],
+                             texture->textureName};
+    EXPECT_TRUE(glIsBuffer(names[0]) && glIsBuffer(names[1]) && glIsTexture(names[2]));
+    for (int twice = 0; twice < 2; ++twice) {  // a second Deinit does nothing
+        mesh->initializer->Deinit();
+        picture.initializer->Deinit();
+    }
+    EXPECT_FALSE(glIsBuffer(names[0]) || glIsBuffer(names[1]) || glIsTexture(names[2]));
+    EXPECT_FALSE(mesh->initializer->initialized || picture.initializer->initialized);
+    EXPECT_TRUE(buffers->vertexBuffers == nullptr && buffers->indexBuffers == nullptr);
+    picture.pixels[1] = 255;
+    picture.Init();
+    Draw(Vec4(), {&useProgram, &bind}, mesh);  // the mesh is made again by drawing it
+    EXPECT_TRUE(PixelNear(Centre(), {255, 255, 0, 255}));
+    EXPECT_TRUE(mesh->initializer->initialized);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+// As a target resizes: its depth buffer, colour texture and framebuffer are
+// given back and made again at the new size, in that order.
+TEST_F(GLTeardown, AFramebufferIsRebuiltWithItsAttachmentsAtANewSize) {
+    Texture2D picture;
+    picture.format = Texture::TF_RGBA8;
+    RenderBuffer depth;
+    FrameBuffer frameBuffer;
+    frameBuffer.Attach(FrameBuffer::A_Color0, &picture);
+    frameBuffer.Attach(FrameBuffer::A_Depth, &depth);
+    auto program = ColourProgram("", "vec4(0, 1, 0, 1)");
+    ProgramState useProgram(program.get());
+    GenericState depthTest(GenericState::GS_DepthTest, true);
+    node.Attach(quad);
+    std::vector<GLuint> names;
+    for (unsigned int size : {8u, 24u}) {
+        SCOPED_TRACE(size);
+        depth.width = depth.height = picture.width = picture.height = size;
+        if (names.empty()) {
+            frameBuffer.Init();  // makes its attachments first
+        } else {
+            for (Resource* r : std::vector<Resource*>{&depth, &picture, &frameBuffer})
+                r->initializer->Deinit();
+            EXPECT_FALSE(glIsFramebuffer(names[0]) || glIsTexture(names[1]) ||
+                         glIsRenderbuffer(names[2]));
+            for (Resource* r : std::vector<Resource*>{&depth, &picture, &frameBuffer})
+                r->initializer->Init();
+        }
+        auto* made = static_cast<GLES2FrameBufferInitializer*>(frameBuffer.initializer);
+        names = {made->framebufferName,
+                 static_cast<GLES2TextureInitializer*>(picture.initializer)->textureName,
+                 static_cast<GLES2RenderBufferInitializer*>(depth.initializer)->renderbufferName};
+        glBindFramebuffer(GL_FRAMEBUFFER, names[0]);
+        EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), GLenum(GL_FRAMEBUFFER_COMPLETE));
+        GLint width = 0;
+        glBindRenderbuffer(GL_RENDERBUFFER, names[2]);
+        glGetRenderbufferParameteriv(GL_RENDERBUFFER, GL_RENDERBUFFER_WIDTH, &width);
+        EXPECT_EQ(width, GLint(size));
+        // Cleared nearer than the quad, then farther: the depth buffer decides.
+        renderer.SetViewport(0, 0, size, size);
+        for (float clearDepth : {0.4f, 0.6f}) {
+            Pass pass(nullptr, nullptr, &frameBuffer, true, Vec4(0, 0, 1, 1), true, clearDepth);
+            RunPass(&pass, {&depthTest, &useProgram, &node.geometryState});
+            unsigned char p[4] = {};
+            glBindFramebuffer(GL_FRAMEBUFFER, names[0]);
+            glReadPixels(GLint(size) - 1, GLint(size) - 1, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+            EXPECT_EQ(std::vector<int>(p, p + 4), clearDepth < 0.5f
+                                                      ? std::vector<int>({0, 0, 255, 255})
+                                                      : std::vector<int>({0, 255, 0, 255}));
+        }
+    }
+    renderer.SetViewport(0, 0, kSize, kSize);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }

@@ -14,21 +14,20 @@
 #include "engine/Uniform.h"
 #include "engine/VertexBatch.h"
 #include "io/ROMSource.h"
-#include "m3g/Camera.h"
 #include "m3g/Image2D.h"
 #include "m3g/M3GLoader.h"
-#include "m3g/Material.h"
-#include "m3g/TriangleStripArray.h"
 #include "render/MaterialState.h"
 #include "render/TextureSamplerState.h"
 #include "render/UniformState.h"
 #include "support/DemoTestEnv.h"
 #include "support/M3GBuilder.h"
 #include "support/RecordingRenderer.h"
+#include "support/SceneTestUtil.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -72,55 +71,79 @@ struct Converted {
     std::string printed;
 };
 
-Bytes Node(uint32_t id, const std::vector<uint32_t>& tracks = {}) {
-    Bytes b;
+// A node without transforms, enabled and visible; 2.0 nodes end with values
+// of their own.
+Bytes Node(uint32_t id, const std::vector<uint32_t>& tracks = {}, bool v2 = false) {
+    Bytes b(v2);
     b.Object3D(id, tracks).U8(0).U8(0).U8(1).U8(1).U8(255).U32(0).U8(0);
-    return b;
+    return v2 ? b.U32(2).U32(77).U32(78) : b;
 }
 
 Bytes ImageData(unsigned int format, unsigned int w, unsigned int h,
                 const std::vector<unsigned char>& palette,
-                const std::vector<unsigned char>& pixels) {
-    Bytes b;
+                const std::vector<unsigned char>& pixels, bool v2 = false) {
+    Bytes b(v2);
     b.Object3D(0).U8(format).U8(0).U32(w).U32(h).U32(uint32_t(palette.size())).Raw(palette);
-    return b.U32(uint32_t(pixels.size())).Raw(pixels);
+    b.U32(uint32_t(pixels.size())).Raw(pixels);
+    return v2 ? b.U8(1).U8(1).U8(3).U32(2).U8(1).U8(2) : b;  // one further level
 }
 
+// A component transform (degrees about an axis) and a general matrix listed
+// row by row, its rows (1 0.5 0 5), (0 1 0 6), (0 0 1 7), (0 0 0 1).
+Bytes& Transformed(Bytes& b, float x, float y, float z, float sx, float sy, float sz, float angle,
+                   float ax, float ay, float az) {
+    b.U8(1).F32(x).F32(y).F32(z).F32(sx).F32(sy).F32(sz).F32(angle).F32(ax).F32(ay).F32(az).U8(1);
+    for (float v : {1.0f, 0.5f, 0.0f, 5.0f, 0.0f, 1.0f, 0.0f, 6.0f, 0.0f, 0.0f, 1.0f, 7.0f, 0.0f,
+                    0.0f, 0.0f, 1.0f})
+        b.F32(v);
+    return b;
+}
+const RefMat4 kRowsMatrix = {{1, 0, 0, 0, 0.5, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1}};  // columns
+
 // One World with a camera, a textured mesh animated by two tracks, two
-// lights and a child of a type groups cannot hold.
-File SampleScene(unsigned int compression = 1) {
-    Bytes positions, texcoords, buffer, strips, texture, material, appearance, keys, mesh, camera,
-        spot, directional, background, world;
+// lights and a child of a type groups cannot hold; in either layout, the
+// fields only 2.0 has given values of their own.
+File SampleScene(unsigned int compression = 1, bool v2 = false) {
+    Bytes positions(v2), texcoords(v2), buffer(v2), strips(v2), texture(v2), material(v2),
+        appearance(v2), keys(v2), spot = Node(103, {}, v2), directional = Node(106, {}, v2),
+        background(v2), camera = Node(101, {}, v2), mesh = Node(102, {11, 12}, v2);
     positions.Object3D(0).U8(1).U8(3).U8(0).U16(4).Raw({0, 0, 0, 1, 0, 0, 0, 1, 0, 1, 1, 0});
     texcoords.Object3D(0).U8(3).U8(2).U8(0).U16(4);
     for (int i = 0; i < 8; ++i) texcoords.U32(65536);
     buffer.Object3D(0).U8(255).U8(255).U8(255).U8(255).U32(2).F32(1).F32(1).F32(1).F32(2);
     buffer.U32(0).U32(0).U32(1).U32(3).F32(1).F32(1).F32(1).F32(2);
+    if (v2) buffer.U32(1).U32(2).U32(1).Text("Weight").U32(3).U8(1).U8(0).Raw(File(16, 4));
     strips.Object3D(0).U8(130).U32(5).U16(0).U16(1).U16(2).U16(3).U16(0).U32(2).U32(3).U32(2);
-    texture.Object3D(105).U8(0).U8(0).U32(6).U8(0).U8(0).U8(0).U8(0).U8(0).U8(240).U8(241);
-    texture.U8(208).U8(210);
+    Transformed(texture.Object3D(105), 0.5f, 0.25f, 0, 2, 3, 1, 90, 0, 0, 1).U32(6);
+    if (v2) texture.U8(208).U8(210);
+    texture.U8(0).U8(0).U8(0).U8(0).U8(0).U8(240).U8(241);
+    if (!v2) texture.U8(208).U8(210);
     material.Object3D(0).Raw({255, 0, 0, 0, 255, 0, 255, 0, 0, 255, 51, 51, 51}).F32(8).U8(0);
-    appearance.Object3D(104).U8(0).U32(0).U32(0).U32(0).U32(8).U32(1).U32(7);
+    appearance.Object3D(104).U8(0).U32(0);
+    if (v2) appearance.U32(1).U32(2);
+    appearance.U32(0).U32(v2 ? 3 : 0).U32(8).U32(1).U32(7);
     keys.Object3D(0).U8(179).U8(193).U8(0).U32(100).U32(0).U32(1).U32(3).U32(2);
+    if (v2) keys.U32(1);
     keys.U32(0).F32(0).F32(0).F32(0).U32(100).F32(1).F32(2).F32(3);
-    mesh = Node(102, {11, 12});
     mesh.U32(4).U32(1).U32(5).U32(9);
-    camera = Node(101);
     camera.U8(50).F32(60).F32(1.5f).F32(1).F32(100);
-    spot = Node(103);
-    spot.F32(1).F32(0).F32(0).Raw({255, 128, 0}).U8(131).F32(1).F32(45).F32(2);
-    directional = Node(106);
+    spot.F32(1).F32(0.5f).F32(0.25f).Raw({255, 128, 0}).U8(131).F32(1.5f).F32(45).F32(2);
     directional.F32(1).F32(0).F32(0).Raw({0, 0, 255}).U8(129).F32(1).F32(0).F32(0);
     background.Object3D(0).Raw({51, 102, 153, 255}).U32(0).U8(32).U8(32);
-    background.U32(0).U32(0).U32(0).U32(0).U8(1).U8(1);
-    world = Node(100);
+    background.U32(0).U32(0).U32(0).U32(0).U8(1);
+    if (v2)
+        background.U8(0).F32(1).U32(0).U32(5);  // no stencil clear, depth 1
+    else
+        background.U8(1);
+    Bytes world = Node(100, {}, v2);
     world.U32(5).U32(14).U32(13).U32(15).U32(16).U32(2).U32(14).U32(17);
     return M3GFile({Section(
-        {Record(0, HeaderData(1)), Record(20, positions), Record(20, texcoords), Record(21, buffer),
-         Record(11, strips), Record(10, ImageData(99, 3, 2, {}, std::vector<unsigned char>(18, 7))),
+        {Record(0, HeaderData(v2 ? 2 : 1)), Record(20, positions), Record(20, texcoords),
+         Record(21, buffer), Record(11, strips),
+         Record(10, ImageData(99, 3, 2, {}, std::vector<unsigned char>(18, 7), v2)),
          Record(17, texture), Record(13, material), Record(3, appearance), Record(19, keys),
-         Record(2, Bytes().Object3D(0).U32(10).U32(0).U32(275)),
-         Record(2, Bytes().Object3D(0).U32(10).U32(0).U32(999)), Record(14, mesh),
+         Record(2, Bytes(v2).Object3D(0).U32(10).U32(0).U32(275)),
+         Record(2, Bytes(v2).Object3D(0).U32(10).U32(0).U32(999)), Record(14, mesh),
          Record(5, camera), Record(12, spot), Record(12, directional), Record(4, background),
          Record(22, world)},
         compression)});
@@ -186,24 +209,6 @@ TEST(M3GConvert, MeshUnderItsAppearanceNode) {
     EXPECT_EQ(material->emission, Vec4(0, 0, 1, 0));
     EXPECT_EQ(material->specular, Vec4(0.2f, 0.2f, 0.2f, 0));
     EXPECT_EQ(material->shininess, 8.0f);
-    // The same material as uniforms, in name order.
-    SceneNode holder;
-    c.Record<M3G::Material>(8, M3G::Object::T_Material)->CreateAttachMaterialUniforms(&holder);
-    std::vector<std::string> names;
-    std::vector<unsigned> types;
-    for (RenderState* s : holder.states) {
-        Uniform* u = static_cast<UniformState*>(s)->uniform;
-        names.push_back(u->name);
-        types.push_back(u->elementType);
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{
-                         "Vomra_un_MaterialAmbient", "Vomra_un_MaterialDiffuse",
-                         "Vomra_un_MaterialEmissive", "Vomra_un_MaterialSpecular",
-                         "Vomra_un_MaterialShininess"}));
-    EXPECT_EQ(types, (std::vector<unsigned>{7, 8, 7, 7, 5}));
-    const float* diffuse = static_cast<const float*>(
-        static_cast<UniformState*>(holder.states[1])->uniform->data);
-    EXPECT_EQ(std::vector<float>(diffuse, diffuse + 4), (std::vector<float>{0, 1, 0, 1}));
     EXPECT_EQ(texture->texture->id, 105u);
     EXPECT_EQ(sampler->texture, texture->texture);
     EXPECT_EQ(std::vector<unsigned>({sampler->wrapS, sampler->wrapT, sampler->magFilter,
@@ -226,30 +231,84 @@ TEST(M3GConvert, TracksBindToTheNode) {
     EXPECT_EQ(All<Animation>(c.scene).size(), 1u);
 }
 
+// Ten uniforms per light on the World's node, in name order: the first light
+// converted is the spot light.
 TEST(M3GConvert, LightsBecomeUniformsOnTheRoot) {
     Converted c(SampleScene());
     SceneNode* world = NodeWithId(c.scene, 100);
-    std::vector<std::string> names;
-    Uniform* type[2] = {nullptr, nullptr};
-    Uniform* color = nullptr;
+    std::vector<Uniform*> u;
+    std::vector<std::string> names, expected;
+    std::vector<unsigned> types;
     for (RenderState* s : world->states) {
-        Uniform* u = static_cast<UniformState*>(s)->uniform;
-        names.push_back(u->name);
-        if (names.back() == "Vomra_un_LightType[0]") type[0] = u;
-        if (names.back() == "Vomra_un_LightType[1]") type[1] = u;
-        if (names.back() == "Vomra_un_LightColor[0]") color = u;
+        u.push_back(static_cast<UniformState*>(s)->uniform);
+        names.push_back(u.back()->name);
+        types.push_back(u.back()->elementType);
     }
-    ASSERT_EQ(names.size(), 20u);
-    EXPECT_EQ(names[0], "Vomra_un_LightWorldTransform[0]");
-    EXPECT_EQ(names[9], "Vomra_un_LightSpotExpotent[0]");
-    EXPECT_EQ(names[19], "Vomra_un_LightSpotExpotent[1]");
-    ASSERT_TRUE(type[0] && type[1] && color);
-    EXPECT_EQ(*static_cast<int*>(type[0]->data), 3);
-    EXPECT_EQ(*static_cast<int*>(type[1]->data), 1);
-    const float* rgb = static_cast<const float*>(color->data);
+    for (const char* light : {"[0]", "[1]"})
+        for (const char* kind : {"WorldTransform", "LocalTransform", "Type", "Color",
+                                 "AttenuationConstant", "AttenuationLinear", "AttenuationQuadratic",
+                                 "Intensity", "SpotAngle", "SpotExpotent"})
+            expected.push_back(std::string("Vomra_un_Light") + kind + light);
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(types, (std::vector<unsigned>{12, 13, 1, 7, 5, 5, 5, 5, 5, 5,
+                                            12, 13, 1, 7, 5, 5, 5, 5, 5, 5}));
+    ASSERT_EQ(u.size(), 20u);
+    SceneSpatial* spot = NodeWithId(c.scene, 103);
+    EXPECT_TRUE(u[0]->data == spot && u[1]->data == spot);
+    EXPECT_EQ(*static_cast<int*>(u[2]->data), 3);
+    EXPECT_EQ(*static_cast<int*>(u[12]->data), 1);
+    const float* rgb = static_cast<const float*>(u[3]->data);
     EXPECT_EQ(std::vector<float>(rgb, rgb + 3), (std::vector<float>{1.0f, 128 / 255.0f, 0.0f}));
-    EXPECT_EQ(static_cast<Uniform*>(static_cast<UniformState*>(world->states[0])->uniform)->data,
-              static_cast<SceneSpatial*>(NodeWithId(c.scene, 103)));
+    std::vector<float> values;
+    for (int k = 4; k < 10; ++k) values.push_back(*static_cast<float*>(u[k]->data));
+    EXPECT_EQ(values, (std::vector<float>{1, 0.5f, 0.25f, 1.5f, 45, 2}));
+}
+
+// Files give rotations in degrees and matrices row by row; the engine keeps
+// matrices column by column.
+TEST(M3GConvert, TransformsAndGenericProjectionTurnRowsIntoColumns) {
+    Bytes group, camera = Node(8);
+    Transformed(group.Object3D(7), 1, 2, 3, 2, 2, 2, 90, 0, 0, 1);
+    group.U8(1).U8(1).U8(255).U32(0).U8(0).U32(0);  // node fields, no children
+    camera.U8(48);
+    for (int i = 0; i < 16; ++i) camera.F32(float(i));
+    Converted c(M3GFile({Section({Record(0, HeaderData(1)), Record(9, group), Record(5, camera),
+                                  Record(22, Node(0).U32(2).U32(2).U32(3).U32(3).U32(0))})}));
+    const Transform& t = NodeWithId(c.scene, 7)->transform;
+    EXPECT_NEAR(t.rotation.z, std::sqrt(0.5), 1e-6);  // a quarter turn
+    EXPECT_NEAR(t.rotation.w, std::sqrt(0.5), 1e-6);
+    EXPECT_EQ(MaxDiff(t.matrix, kRowsMatrix), 0.0);
+    EXPECT_LT(MaxDiff(t.CalculateComposite(),
+                      RefMul(RefMul(RefMul(RefTranslate(1, 2, 3), RefRotate(M_PI / 2, 0, 0, 1)),
+                                    RefScale(2, 2, 2)),
+                             kRowsMatrix)),
+              1e-5);
+    Camera* generic = NodeWithId(c.scene, 8)->camera;
+    ASSERT_NE(generic, nullptr);
+    for (int col = 0; col < 4; ++col)
+        for (int row = 0; row < 4; ++row)
+            EXPECT_EQ(generic->projection.m[4 * col + row], float(4 * row + col));
+    // A texture's transform becomes its texture matrix.
+    Converted sample(SampleScene());
+    std::vector<Texture2D*> textures = All<Texture2D>(sample.scene);
+    ASSERT_EQ(textures.size(), 1u);
+    RefMat4 turned = RefMul(RefTranslate(0.5, 0.25, 0), RefRotate(M_PI / 2, 0, 0, 1));
+    RefMat4 texture = RefMul(RefMul(turned, RefScale(2, 3, 1)), kRowsMatrix);
+    EXPECT_LT(MaxDiff(textures[0]->textureMatrix, texture), 1e-5);
+}
+
+// The 2.0 fields the conversion does not use change nothing; only the
+// colour-clear switch, which 2.0 backgrounds lack, differs.
+TEST(M3GConvert, BothLayoutsGiveTheSameScene) {
+    Converted one(SampleScene(1, false)), two(SampleScene(0, true));
+    EXPECT_EQ(one.printed, two.printed);
+    std::vector<Pass*> a = All<Pass>(one.scene), b = All<Pass>(two.scene);
+    ASSERT_TRUE(a.size() == 1 && b.size() == 1);
+    EXPECT_TRUE(a[0]->clearColorEnabled);
+    EXPECT_FALSE(b[0]->clearColorEnabled);
+    b[0]->clearColorEnabled = true;
+    EXPECT_EQ(DescribeScene(one.scene), DescribeScene(two.scene));
+    EXPECT_GT(one.scene->objects.Size(), 40u);
 }
 
 TEST(M3GConvert, SkinnedMeshFollowsItsSkeleton) {
@@ -322,20 +381,6 @@ TEST(M3GConvert, DeepNestingStopsAtTheLimit) {
     EXPECT_EQ(last->parent, NodeWithId(c.scene, 999));
 }
 
-TEST(M3GConvert, ANodeListedUnderTwoGroupsIsAttachedUnderBoth) {
-    // Group 2 lists group 4; group 3 lists group 4 too; the World lists 2 and 3.
-    Converted c(M3GFile({Section({Record(0, HeaderData(1)), Record(9, Node(1).U32(1).U32(4)),
-                                  Record(9, Node(2).U32(1).U32(4)), Record(9, Node(3).U32(0)),
-                                  Record(22, Node(0).U32(2).U32(2).U32(3).U32(0).U32(0))})}));
-    EXPECT_EQ(c.printed, "");
-    SceneNode* shared = NodeWithId(c.scene, 3);
-    ASSERT_NE(shared, nullptr);
-    EXPECT_EQ(NodeWithId(c.scene, 1)->children[0], shared);
-    EXPECT_EQ(NodeWithId(c.scene, 2)->children[0], shared);
-    EXPECT_EQ(shared->parent, NodeWithId(c.scene, 2));  // the last attachment
-    EXPECT_EQ(All<SceneNode>(c.scene).size(), 4u);      // converted once
-}
-
 TEST(M3GConvert, NoWorldMeansAnEmptyScene) {
     Converted c(M3GFile({Section(
         {Record(0, HeaderData(1)),
@@ -393,21 +438,23 @@ TEST(M3GConvert, ImagePixels) {
     }
 }
 
-// Every prefix and single-byte change of the sample (plain sections, so that
-// the records themselves are hit) converts without a crash; the sanitizer
-// build checks the reads.
+// Every prefix and single-byte change of the sample in both layouts (plain
+// sections, so that the records themselves are hit) converts without a crash;
+// the sanitizer build checks the reads.
 TEST(M3GConvert, DamagedSampleNeverCrashes) {
-    File file = SampleScene(0);
     CaptureFd quiet(1);
-    for (size_t i = 0; i < file.size(); ++i) {
-        File cut(file.begin(), file.begin() + i);
-        Converted a(cut);
-        ASSERT_LE(All<Technique>(a.scene).size(), 1u) << "cut at " << i;
-        for (unsigned char mask : {0xFF, 0x80, 0x01}) {
-            File flipped = file;
-            flipped[i] ^= mask;
-            Converted b(flipped);
-            ASSERT_LE(All<Technique>(b.scene).size(), 1u) << "byte " << i;
+    for (bool v2 : {false, true}) {
+        File file = SampleScene(0, v2);
+        for (size_t i = 0; i < file.size(); ++i) {
+            File cut(file.begin(), file.begin() + i);
+            Converted a(cut);
+            ASSERT_LE(All<Technique>(a.scene).size(), 1u) << "cut at " << i;
+            for (unsigned char mask : {0xFF, 0x80, 0x01}) {
+                File flipped = file;
+                flipped[i] ^= mask;
+                Converted b(flipped);
+                ASSERT_LE(All<Technique>(b.scene).size(), 1u) << "byte " << i << " of " << v2;
+            }
         }
     }
     quiet.Stop();
@@ -417,39 +464,6 @@ class M3GConvertFixture : public DemoTestEnv {
 protected:
     std::string CubePath() { return FixturesDir() + "/m3g/cube.m3g"; }
 };
-
-TEST_F(M3GConvertFixture, CubeKeepsTheFilesCameraMeshAndMaterial) {
-    ASSERT_TRUE(FileExists(CubePath())) << "missing fixture " << CubePath();
-    Converted c(ReadBytes(CubePath()));
-    EXPECT_EQ(c.printed, "");
-    std::vector<Technique*> techniques = All<Technique>(c.scene);
-    ASSERT_EQ(techniques.size(), 1u);
-    ASSERT_EQ(techniques[0]->passes.Size(), 1u);
-    Pass* pass = techniques[0]->passes[0];
-    ASSERT_TRUE(pass->cameraNode && pass->cameraNode->camera);
-    M3G::Camera* record = nullptr;
-    M3G::TriangleStripArray* strips = nullptr;
-    M3G::Material* material = nullptr;
-    for (M3G::Object* o : c.loader.objects) {
-        if (o->GetType() == M3G::Object::T_Camera) record = static_cast<M3G::Camera*>(o);
-        if (o->GetType() == M3G::Object::T_TriangleStripArray)
-            strips = static_cast<M3G::TriangleStripArray*>(o);
-        if (o->GetType() == M3G::Object::T_Material) material = static_cast<M3G::Material*>(o);
-    }
-    ASSERT_TRUE(record && strips && material);
-    Camera* camera = pass->cameraNode->camera;
-    EXPECT_EQ(std::vector<float>({camera->fov, camera->aspect, camera->near, camera->far}),
-              std::vector<float>({record->fov, record->aspect, record->near, record->far}));
-    std::vector<Mesh*> meshes = All<Mesh>(c.scene);
-    ASSERT_EQ(meshes.size(), 1u);
-    std::vector<unsigned int> counts,
-        lengths(strips->stripLengths, strips->stripLengths + strips->stripCount);
-    for (VertexBatch* b : meshes[0]->batches) counts.push_back(b->count);
-    EXPECT_EQ(counts, lengths);
-    std::vector<MaterialState*> states = All<MaterialState>(c.scene);
-    ASSERT_EQ(states.size(), 1u);
-    EXPECT_EQ(states[0]->diffuse.y, material->diffuse[1] / 255.0f);
-}
 
 TEST_F(M3GConvertFixture, LoadedSceneDrawsThroughADemoPass) {
     ASSERT_TRUE(FileExists(CubePath())) << "missing fixture " << CubePath();

@@ -278,3 +278,24 @@ TEST(ScreenDepth, ScenesDrawnToTheScreenAreDepthTested) {
         EXPECT_EQ(p[1], 0);
     }
 }
+
+// An endless start script is aborted at the time limit like any script error,
+// and the demo plays what it built before.
+TEST(ScriptTimeLimit, EndlessStartScriptIsAbortedAndWhatItBuiltPlays) {
+    TempDir dir;
+    std::string archive =
+        Pack(dir, {{"scripts/init.lua", OnePart("resource://q.vert", "resource://w.frag", 1000) + "while true do end\n"},
+                   {"q.vert", kQuadVert},
+                   {"w.frag", kWhiteFrag}});
+    CommandResult run = testsupport::Run({BinaryPath("vomra"), "--script-time-limit", "1", "--archive", archive,
+                                          "--capture", dir.File("frames"), "--frames", "2", "--width", "64",
+                                          "--height", "48", "--fps", "10"},
+                                         60);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("ERROR: script ran longer than the 1 s limit\n"), std::string::npos) << run.err;
+    EXPECT_GE(run.seconds, 1.0);
+    testsupport::RgbImage frame;
+    ASSERT_TRUE(testsupport::ReadPng(dir.File("frames/frame-000001.png"), &frame));
+    EXPECT_EQ(frame.At(32, 24)[0], 255);
+}

@@ -1,5 +1,6 @@
 // The script API as scripts see it: overload order, number conversions, constants,
-// the binding's error texts, object identity and lifetime, and nil object arguments.
+// the binding's error texts, object identity and lifetime, switches and sizes
+// reaching passes made earlier, and nil object arguments.
 #include <gtest/gtest.h>
 #include <tolua++.h>
 
@@ -9,12 +10,18 @@
 #include "demo/Animation.h"
 #include "demo/Effect.h"
 #include "demo/Engine.h"
+#include "demo/Node.h"
 #include "demo/Part.h"
 #include "demo/Pass.h"
 #include "demo/PointCurve.h"
+#include "demo/Scene.h"
 #include "demo/Target.h"
+#include "engine/Camera.h"
+#include "engine/Engine.h"
 #include "engine/KeyframeSequence.h"
 #include "io/ROMSource.h"
+#include "render/BlendState.h"
+#include "render/GenericState.h"
 #include "script/LuaScriptEngine.h"
 #include "support/DemoPlatform.h"
 #include "support/RecordingRenderer.h"
@@ -31,6 +38,8 @@ class ApiEnvironment : public ::testing::Environment {
         platform->files["resource://v"] = "void main() {}";
         platform->files["resource://f"] = "void main() {}";
         platform->files["resource://inner.lua"] = "innerRan = outerValue + 1";
+        platform->files["resource://cube.m3g"] =
+            testsupport::ReadFile(testsupport::FixturesDir() + "/m3g/cube.m3g");
         Demo::Engine::GetEngine()->SetSize(800, 600);
     }
 };
@@ -178,14 +187,90 @@ TEST_F(ScriptApi, DroppingLuaReferencesDeletesNothing) {
     }
 }
 
-// Every operation that takes an object, given nil: its message, no script error,
-// nothing done.
+// Switches a script sets after building passes reach those passes: blending
+// through the effect's shared states, depth test and culling through the
+// scene's, colour clearing per pass.
+TEST_F(ScriptApi, SwitchesSetAfterAPassWasMadeReachIt) {
+    Run("fx = Effect:New('resource://v', 'resource://f')\n"
+        "scene = Scene:CreateFS()\n"
+        "early = Pass:New(scene, fx)\n"
+        "fx:SetBlendEnabled(true)\n"
+        "fx:SetBlendFunc(Effect.BF_SRC_ALPHA, Effect.BF_ONE, Effect.BF_ONE_MINUS_SRC_ALPHA,\n"
+        "                Effect.BF_DST_COLOR)\n"
+        "fx:SetBlendEquation(Effect.BE_SUBTRACT, Effect.BE_REV_SUBTRACT)\n"
+        "scene:SetDepthTestEnabled(true)\n"
+        "scene:SetCullFaceEnabled(true)\n"
+        "early:SetColorClearEnabled(false)\n"
+        "late = Pass:New(scene, fx)\n"
+        "scene:SetCullFaceEnabled(false)\n");
+    Demo::Effect* fx = Global<Demo::Effect>("fx");
+    Demo::Scene* scene = Global<Demo::Scene>("scene");
+    Demo::Pass* early = Global<Demo::Pass>("early");
+    const BlendState* b = fx->blend;
+    EXPECT_EQ(std::vector<unsigned>({fx->blendSwitch->enabled, b->srcRGB, b->srcAlpha, b->dstRGB,
+                                     b->dstAlpha, b->equationRGB, b->equationAlpha}),
+              std::vector<unsigned>({1, BlendState::BF_SRC_ALPHA, BlendState::BF_ONE,
+                                     BlendState::BF_ONE_MINUS_SRC_ALPHA, BlendState::BF_DST_COLOR,
+                                     BlendState::BE_SUBTRACT, BlendState::BE_REV_SUBTRACT}));
+    EXPECT_TRUE(scene->depthTest->enabled);
+    EXPECT_FALSE(scene->cullFace->enabled);
+    for (Demo::Pass* pass : {early, Global<Demo::Pass>("late")})
+        for (RenderState* state : {static_cast<RenderState*>(fx->blendSwitch),
+                                   static_cast<RenderState*>(fx->blend),
+                                   static_cast<RenderState*>(scene->depthTest),
+                                   static_cast<RenderState*>(scene->cullFace)})
+            EXPECT_TRUE(pass->pass.states.Contains(state));
+    EXPECT_FALSE(early->pass.clearColorEnabled);
+    EXPECT_TRUE(Global<Demo::Pass>("late")->pass.clearColorEnabled);
+}
+
+// A new output size reaches every part on the timeline: targets follow it at
+// their scale, loaded scenes' cameras its aspect ratio, and the viewport.
+TEST_F(ScriptApi, OutputSizeReachesThePartsTargetsAndCameras) {
+    Run("e = Engine:GetEngine()\n"
+        "fx = Effect:New('resource://v', 'resource://f')\n"
+        "cube, half = e:LoadScene('resource://cube.m3g'), Target:New(0.5)\n"
+        "part = Part:New(1000)\n"
+        "part:AddPass(Pass:New(cube, fx, half))\n"
+        "e:AddPart(part)\n"
+        "outside = Part:New(1000)\n"
+        "unsized = Target:New()\n"
+        "outside:AddPass(Pass:New(Scene:CreateFS(), fx, unsized))\n");
+    Demo::Part* part = Global<Demo::Part>("part");
+    ASSERT_EQ(part->passes.Size(), 1u);
+    ASSERT_TRUE(part->passes[0]->pass.cameraNode && part->passes[0]->pass.cameraNode->camera);
+    Camera* camera = part->passes[0]->pass.cameraNode->camera;
+    EXPECT_EQ(camera->aspect, 800.0f / 600.0f);
+    auto* renderer =
+        static_cast<testsupport::RecordingRenderer*>(Engine::activeEngine->GetRenderer());
+    renderer->ClearLog();
+    engine()->SetSize(1024, 640);
+    EXPECT_EQ(renderer->Joined(), "SetViewport(0,0,1024,640)");
+    Demo::Target* half = Global<Demo::Target>("half");
+    EXPECT_EQ(std::vector<unsigned>({half->width, half->height, half->texture.width,
+                                     half->depthBuffer.height}),
+              std::vector<unsigned>({512, 320, 512, 320}));
+    EXPECT_EQ(camera->aspect, 1.6f);
+    Mat4 expected;
+    expected.LoadPerspective(camera->fov, 1.6f, camera->near, camera->far);
+    EXPECT_EQ(camera->projection, expected);
+    EXPECT_EQ(Global<Demo::Target>("unsized")->width, 800u);  // its part is not on the timeline
+    engine()->SetSize(800, 600);
+}
+
+// Every operation that takes an object, given nil: its message, no script
+// error, nothing done; objects built without their inputs keep what they have.
 TEST_F(ScriptApi, NilObjectArgumentsAreReportedAndIgnored) {
     unsigned int parts = engine()->parts.Size(), jobs = engine()->renderJobs.Size();
     Run("e, p, t = Engine:GetEngine(), Part:New(100), Target:New()\n"
         "fx = Effect:New('resource://v', 'resource://f')\n"
         "s, c = Scene:CreateFS(), PointCurve:New(2)\n"
-        "n = s:GetRoot()\n");
+        "n = s:GetRoot()\n"
+        "kept = Animation:New(Animation.IM_STEP, Animation.RM_CONSTANT)\n"
+        "kept:AddKey(0, 1)\n"
+        "toTarget = Pass:New(s, fx, t)\n"
+        "toTarget:BindTargetState(kept)\n"
+        "n:BindLocation(kept)\n");
     const char* const kNoPassInputs =
         "Demo::Pass::Pass(): no scene\nDemo::Pass::Pass(): no effect\n";
     const struct { const char* call; const char* out; } rows[] = {
@@ -194,7 +279,6 @@ TEST_F(ScriptApi, NilObjectArgumentsAreReportedAndIgnored) {
         {"e:RenderOnce(p, nil, 0)", "Demo::Engine::RenderOnce(): no target\n"},
         {"e:LoadScript(nil)", "Demo::Engine::LoadScript(): no URL\n"},
         {"e:LoadMusic(nil)", "Demo::Engine::LoadMusic(): no URL\n"},
-        {"assert(e:LoadScene(nil))", "Demo::Engine::LoadScene(): no URL, the scene is empty\n"},
         {"assert(e:LoadImage(nil):GetWidth() == 0)",
          "Demo::Engine::LoadImage(): no URL, the image is empty\n"},
         {"fx:BindParam('amount', nil)", "Demo::Effect::BindParam(): no animation\n"},
@@ -210,16 +294,35 @@ TEST_F(ScriptApi, NilObjectArgumentsAreReportedAndIgnored) {
         {"p:AddPass(nil)", "Demo::Part::AddPass(): no pass\n"},
         {"p:AttachUpdate(nil)", "Demo::Part::AttachUpdate(): no actor\n"},
         {"assert(Pass:New(nil, nil))", kNoPassInputs},
-        {"pass = Pass:New(nil, nil, nil)", kNoPassInputs},
-        {"pass:BindTargetState(nil)", "Demo::Pass::BindTargetState(): no animation\n"},
-        {"pass:BindState(nil)", "Demo::Pass::BindState(): no animation\n"},
+        {"bare = Pass:New(nil, fx, t)", "Demo::Pass::Pass(): no scene\n"},
+        {"noFx = Pass:New(s, nil)", "Demo::Pass::Pass(): no effect\n"},
+        {"empty = Pass:New(e:LoadScene(nil), fx)",
+         "Demo::Engine::LoadScene(): no URL, the scene is empty\n"
+         "Demo::Pass::Pass(): Warning: scene has no pass\n"},
+        {"toTarget:BindTargetState(nil)", "Demo::Pass::BindTargetState(): no animation\n"},
+        {"toTarget:BindState(nil)", "Demo::Pass::BindState(): no animation\n"},
         {"s:Smooth(nil, 30)", "Demo::Scene::Smooth(): no node\n"},
         {"c:AddPoint(nil)", "Demo::PointCurve::AddPoint(): no point\n"},
+        {"p:AddPass(bare)\np:AddPass(empty)\np:SetSize(640, 480)", ""},
     };
     for (const auto& row : rows) EXPECT_EQ(Run(row.call), row.out) << row.call;
     EXPECT_EQ(engine()->parts.Size(), parts);
     EXPECT_EQ(engine()->renderJobs.Size(), jobs);
-    EXPECT_EQ(Global<Demo::Part>("p")->passes.Size() + Global<Demo::Part>("p")->actors.Size(), 0u);
+    EXPECT_EQ(Global<Demo::Part>("p")->actors.Size(), 0u);
+    EXPECT_EQ(Global<Demo::Effect>("fx")->states.Size(), 3u);
+    Demo::Scene* s = Global<Demo::Scene>("s");
+    SceneNode* root = Global<Demo::Node>("n")->node;
+    EXPECT_EQ(root->bindings[::Actor::P_Location], &Global<Demo::Animation>("kept")->animation);
+    EXPECT_EQ(root->states.Size(), 0u);
+    // A pass without scene keeps the effect's states; one without effect the scene's.
+    Demo::Pass* noFx = Global<Demo::Pass>("noFx");
+    EXPECT_EQ(Global<Demo::Pass>("bare")->pass.states.Size(), 4u);
+    EXPECT_EQ(std::vector<RenderState*>(noFx->pass.states.begin(), noFx->pass.states.end()),
+              (std::vector<RenderState*>{s->depthTest, s->cullFace, &noFx->timeState}));
+    EXPECT_EQ(Global<Demo::Target>("t")->width, 640u);
+    Demo::Pass* toTarget = Global<Demo::Pass>("toTarget");
+    toTarget->Update(1.0f);
+    EXPECT_EQ(toTarget->pass.frameBuffer, &Global<Demo::Target>("t")->frameBuffer);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <GLES2/gl2.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -90,6 +91,7 @@ protected:
         LogApp::initResult = true;
     }
 };
+using ShellPacing = ShellRun;
 
 }  // namespace
 
@@ -263,7 +265,7 @@ TEST(ShellFailure, NoDisplayEndsWithStatusOneAndAMessage) {
     EXPECT_NE(r.err.find("App init failed: "), std::string::npos) << r.err;
 }
 
-TEST(ShellPacing, RateReportComesAfterMoreThanFiveSecondsWithTheFrameRate) {
+TEST_F(ShellPacing, RateReportComesAfterMoreThanFiveSecondsWithTheFrameRate) {
     Args args({});
     SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
     // Ticks far apart: the pacing never has to wait, only the report is seen.
@@ -277,3 +279,48 @@ TEST(ShellPacing, RateReportComesAfterMoreThanFiveSecondsWithTheFrameRate) {
     app.Update(10002);  // five frames over the 5001 ms since the first report
     EXPECT_EQ(err2.Stop(), "1.20 fps\n1.00 fps\n");
 }
+
+namespace {
+
+// Milliseconds one Update takes.
+double TimedUpdate(SDLApp* app, unsigned int now) {
+    auto start = std::chrono::steady_clock::now();
+    app->Update(now);
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+}  // namespace
+
+// Frame n of a pacing window is due n x 1000 / fps ms after the window
+// began; a window that ran past a second starts again at that frame, and a
+// second exactly is not past it.
+TEST_F(ShellPacing, WaitsForEachFramesPlaceInItsWindow) {
+    Args args({"--fps", "10"});  // 100 ms a frame
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+    ASSERT_TRUE(app.Initialize()) << SDL_GetError();
+    const struct {
+        unsigned int now;  // ticks the loop read, from the window's start at 0
+        double wait;
+    } frames[] = {{0, 100}, {150, 50}, {400, 0}, {1001, 0}, {1001, 200}, {2001, 0}, {2001, 0}};
+    for (const auto& f : frames) {
+        double ms = TimedUpdate(&app, f.now);
+        EXPECT_GE(ms, f.wait - 1) << f.now;
+        EXPECT_LT(ms, f.wait + 45) << f.now;
+    }
+}
+
+TEST_F(ShellPacing, FpsZeroDrawsUnpacedAndStillReportsTheRate) {
+    const App::Info paced("Shell Test", false, 320, 240, 24, 8, 16, 0, 60, nullptr);
+    Args args({"--fps", "0"});
+    SDLApp app(args.argc(), args.argv(), CreateLogApp, paced);
+    ASSERT_TRUE(app.Initialize()) << SDL_GetError();
+    EXPECT_EQ(app.GetFPS(), 0u);
+    testsupport::CaptureFd err(2);
+    double ms = 0;
+    for (int i = 0; i < 100; ++i) ms += TimedUpdate(&app, 0);  // 1.6 s if paced at 60
+    ms += TimedUpdate(&app, 5001);
+    EXPECT_EQ(err.Stop(), "20.20 fps\n");  // 101 frames in 5001 ms
+    EXPECT_LT(ms, 100.0);
+}
+

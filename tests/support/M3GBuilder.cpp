@@ -44,11 +44,16 @@ Bytes& Bytes::Text(const std::string& s) {
 }
 Bytes& Bytes::Object3D(uint32_t userId, const std::vector<uint32_t>& tracks) {
     U32(userId).U32(uint32_t(tracks.size()));
-    for (uint32_t t : tracks) U32(t);
-    return U32(0);
+    for (uint32_t t : tracks) {
+        U32(t);
+        if (v2) U32(t + 1000);
+    }
+    U32(0);
+    return v2 ? U8(1) : *this;
 }
 Bytes& Bytes::PlainNode(uint32_t userId) {
-    return Object3D(userId).U8(0).U8(0).U8(1).U8(1).U8(255).U32(0xFFFFFFFF).U8(0);
+    Object3D(userId).U8(0).U8(0).U8(1).U8(1).U8(255).U32(0xFFFFFFFF).U8(0);
+    return v2 ? U32(0) : *this;
 }
 
 std::vector<unsigned char> Record(unsigned int type, const Bytes& data) {

@@ -9,9 +9,11 @@
 
 namespace testsupport {
 
-// Little-endian byte appender.
+// Little-endian byte appender; `v2` picks the 2.0 layout for the common
+// fields written below.
 class Bytes {
 public:
+    explicit Bytes(bool v2_ = false) : v2(v2_) {}
     Bytes& U8(unsigned int v);
     Bytes& U16(unsigned int v);
     Bytes& U32(uint32_t v);
@@ -19,9 +21,12 @@ public:
     Bytes& Raw(const std::vector<unsigned char>& v);
     Bytes& Text(const std::string& s);  // with its terminating zero
     // An object's common fields: user id, no tracks (or these), no parameters.
+    // In 2.0 each track is followed by its index + 1000, and a closing flag 1.
     Bytes& Object3D(uint32_t userId, const std::vector<uint32_t>& tracks = {});
-    // Transformable with neither transform, then node fields without alignment.
+    // Transformable with neither transform, then node fields without
+    // alignment; in 2.0 no further values.
     Bytes& PlainNode(uint32_t userId);
+    bool v2;
     std::vector<unsigned char> data;
 };
 

@@ -1,14 +1,18 @@
-// Helpers for scene graph tests: keyframe animations built in one call, and
-// reference matrices in double precision, independent of the engine's math.
+// Helpers for scene graph tests: keyframe animations built in one call,
+// reference matrices in double precision, independent of the engine's math,
+// and a whole scene written out for comparison.
 #pragma once
 
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/Animation.h"
 #include "math/Mat3.h"
 #include "math/Mat4.h"
+
+class Scene;
 
 namespace testsupport {
 
@@ -20,6 +24,12 @@ struct AnimKey {
 std::unique_ptr<Animation> MakeAnimation(unsigned int componentCount, unsigned int interpolation,
                                          unsigned int repeatMode, float duration,
                                          std::initializer_list<AnimKey> keys);
+
+// Every object of a scene, a line each in list order, with its values and
+// contents (large blocks as a length and a hash); objects it refers to appear
+// as their place in the list. Two scenes read alike when they hold the same
+// objects, values and links.
+std::string DescribeScene(Scene* scene);
 
 // Column-major 4x4 in double precision.
 struct RefMat4 {

@@ -1,0 +1,3 @@
+local environment = debug.getfenv(Target:New())
+environment.Target = 5
+Target:New()

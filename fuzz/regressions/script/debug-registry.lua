@@ -1,0 +1,3 @@
+local r = debug.getregistry()
+r.Target = 5
+Target:New()

@@ -1,0 +1,5 @@
+local t = Target:New()
+debug.setmetatable(t, debug.getmetatable(Part:New(1)))
+t:AddPass(Pass:New(Scene:CreateFS(), Effect:New("a", "b")))
+t:SetSize(64, 48)
+Engine:GetEngine():AddPart(t)

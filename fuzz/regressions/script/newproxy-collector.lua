@@ -1,0 +1,3 @@
+local p = newproxy(true)
+getmetatable(p).__gc = function() while true do end end
+p = nil

@@ -1,0 +1,2 @@
+string.rep("", 2^31 - 1)
+string.rep("x", 2^31 - 1)
