@@ -191,9 +191,10 @@ bool DemoApp::OnInputMessage(const InputMessage& msg) {
 bool DemoApp::OnSystemMessage(SystemMessageCode, SystemObject*) { return false; }
 
 void DemoApp::HoldAtEnd() {
-    // Paused first, so that the seek leaves the music alone.
-    if (!engine->paused) engine->Pause();
-    if (engine->time != engine->GetLength()) engine->SeekTo(engine->GetLength());
+    // The clock stays where it is, so that a reload or a seek starts from
+    // there (an empty timeline, from a script being edited, keeps the place
+    // of the one before it).
+    if (!engine->paused && engine->parts.Size() != 0) engine->Pause();
     // Nothing of the timeline is left to draw.
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
