@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 class SystemObject;
 
@@ -13,6 +14,7 @@ struct InputMessage {
         IM_ArrowLeft = 3,
         IM_ArrowRight = 4,
         IM_Key = 5,
+        IM_Home = 6,
     };
     int type;
     // Low 8 bits of the key's Unicode translation; 0 for keys without one.
@@ -52,12 +54,13 @@ public:
     // options), handed over by the shell just before OnInit.
     struct RunOptions {
         RunOptions()
-            : hasStartTime(false), startTime(0.0f), offline(false), check(false),
+            : hasStartTime(false), startTime(0.0f), offline(false), check(false), watch(false),
               hasScriptTimeLimit(false), scriptTimeLimit(0.0f) {}
         bool hasStartTime;
         float startTime;  // --start, milliseconds
         bool offline;     // --capture: the clock steps 1000/fps ms per frame, no music clock
         bool check;       // --check: problems are collected from the start script on
+        bool watch;       // --watch: files read are watched, a change reloads the content
         bool hasScriptTimeLimit;
         float scriptTimeLimit;  // --script-time-limit, seconds; 0: none
     };
@@ -90,6 +93,9 @@ public:
         float length;          // ms played from startTime; 0: unknown
     };
     virtual Timeline GetTimeline() const { return Timeline(); }
+    // What the window caption shows after the application's name while it
+    // returns true ("part 2/4 — 12.34 s"); false: the name alone.
+    virtual bool GetStatus(std::string*) const { return false; }
 
     // Counts only frames for which OnRender returned false, so OnStart (called
     // while the count is 0) runs exactly once before the first counted frame.

@@ -68,7 +68,8 @@ SDLApp::SDLApp(int argc, char** argv, AppFactory factory, const App::Info& appIn
       info(kShellInfo), lastFrameTick(0), paceStart(0), paceFrames(0), statsStart(0),
       statsFrames(0), running(false), surface(nullptr), display(EGL_NO_DISPLAY),
       eglSurface(EGL_NO_SURFACE), context(EGL_NO_CONTEXT), factory(factory), appInfo(appInfo),
-      frameLimit(0), framesDrawn(0), captureDir(nullptr), sdlStarted(false), checkMode(false),
+      frameLimit(0), framesDrawn(0), captureDir(nullptr), sdlStarted(false), captionShown(0),
+      sampleTicks(), sampleFrames(), sampleNext(0), checkMode(false),
       headless(false), showProgress(false), discardFrames(false), audioPath(nullptr),
       frameFd(-1), exitStatus(0), progressTotal(0), progressStart(0), progressShown(0) {
     Platform::current = &platform;
@@ -152,7 +153,8 @@ bool SDLApp::Initialize() {
     engine.GetRenderer()->Init();
     if (captureDir && !OpenCapture()) return false;
 
-    if (info.resourceLibrary) platform.LoadResourceLibrary(info.resourceLibrary);
+    if (!UseContentFolders() && info.resourceLibrary)
+        platform.LoadResourceLibrary(info.resourceLibrary);
 
     app = factory();
     if (!app) {
@@ -173,6 +175,12 @@ bool SDLApp::Initialize() {
     }
     options.offline = offline;
     options.check = checkMode;
+    if (GetOption("--watch", false)) {
+        if (offline)
+            fprintf(stderr, "SDLApp::Initialize(): --watch needs a window; not watching offline\n");
+        else
+            options.watch = true;
+    }
     app->OnRunOptions(options);
     if (app->OnInit(width, height)) {
         // After the application's own SetFPS, so --fps wins.
@@ -186,6 +194,22 @@ bool SDLApp::Initialize() {
     Deinitialize();
     fprintf(stderr, "Can't initialize application\n");
     return false;
+}
+
+bool SDLApp::UseContentFolders() {
+    bool any = false;
+    for (int i = 1; i < argc; ++i) {
+        if (!argv[i] || strcmp(argv[i], "--content") != 0) continue;
+        if (i + 1 >= argc || !argv[i + 1]) {
+            fprintf(stderr, "SDLApp::Initialize(): --content needs a folder\n");
+            break;
+        }
+        platform.AddContentFolder(argv[++i]);
+        any = true;
+    }
+    if (any && GetOption("--archive", false))
+        fprintf(stderr, "SDLApp::Initialize(): --content given, the archive is not opened\n");
+    return any;
 }
 
 bool SDLApp::OpenWindow() {
@@ -298,6 +322,11 @@ int SDLApp::Run() {
     running = true;
     paceStart = statsStart = t0;
     paceFrames = statsFrames = 0;
+    captionShown = t0;
+    for (unsigned int i = 0; i < kRateSamples; ++i) {
+        sampleTicks[i] = t0;
+        sampleFrames[i] = framesDrawn;
+    }
 
     while (running) {
         if (quitSignal) {
@@ -314,6 +343,7 @@ int SDLApp::Run() {
         lastFrameTick = now;
         Update(now);
         Draw();
+        UpdateCaption(SDL_GetTicks());
     }
     Shutdown();
     return exitStatus;
@@ -329,6 +359,50 @@ void SDLApp::Shutdown() {
     SDL_Quit();
     sdlStarted = false;
     RemoveQuitSignals();
+}
+
+// SDL sets the UTF-8 title (_NET_WM_NAME, what window managers show) only
+// when the C library's locale can convert it, which the C locale cannot do
+// for a dash; the property is set here directly as well.
+static void SetCaption(const char* title, const char* iconName) {
+    SDL_WM_SetCaption(title, iconName);
+    SDL_SysWMinfo wm;
+    memset(&wm, 0, sizeof wm);
+    SDL_VERSION(&wm.version);
+    if (SDL_GetWMInfo(&wm) != 1 || wm.subsystem != SDL_SYSWM_X11) return;
+    Display* x = wm.info.x11.display;
+    wm.info.x11.lock_func();
+    Atom name = XInternAtom(x, "_NET_WM_NAME", False);
+    Atom utf8 = XInternAtom(x, "UTF8_STRING", False);
+    XChangeProperty(x, wm.info.x11.wmwindow, name, utf8, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(title), int(strlen(title)));
+    XFlush(x);
+    wm.info.x11.unlock_func();
+}
+
+void SDLApp::UpdateCaption(Uint32 now) {
+    if (headless || !app) return;
+    // Four times a second: readable, and the window manager is not flooded.
+    if (Uint32(now - captionShown) < 250) return;
+    captionShown = now;
+    unsigned int oldest = sampleNext;  // the sample about a second old
+    double seconds = Uint32(now - sampleTicks[oldest]) / 1000.0;
+    double rate = seconds > 0 ? (framesDrawn - sampleFrames[oldest]) / seconds : 0.0;
+    sampleTicks[sampleNext] = now;
+    sampleFrames[sampleNext] = framesDrawn;
+    sampleNext = (sampleNext + 1) % kRateSamples;
+
+    std::string status;
+    if (app->GetStatus(&status)) {
+        char text[48];
+        snprintf(text, sizeof text, " \xE2\x80\x94 %.1f fps", rate);
+        std::string wanted = std::string(info.name) + " \xE2\x80\x94 " + status + text;
+        if (wanted != caption) SetCaption(wanted.c_str(), info.name);
+        caption = wanted;
+    } else if (!caption.empty()) {
+        SetCaption(info.name, info.name);
+        caption.clear();
+    }
 }
 
 void SDLApp::HandleEvent(SDL_Event* event) {
@@ -349,6 +423,7 @@ void SDLApp::HandleEvent(SDL_Event* event) {
         case SDLK_DOWN: msg.type = InputMessage::IM_ArrowDown; break;
         case SDLK_LEFT: msg.type = InputMessage::IM_ArrowLeft; break;
         case SDLK_RIGHT: msg.type = InputMessage::IM_ArrowRight; break;
+        case SDLK_HOME: msg.type = InputMessage::IM_Home; break;
         default: break;
         }
         if (app) app->OnInputMessage(msg);

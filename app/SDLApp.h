@@ -51,6 +51,10 @@ private:
     bool InitEGL(NativeDisplayType nativeDisplay, NativeWindowType nativeWindow);
     void ReleaseEGL();
     void Shutdown();
+    // --content folders (all of them, in order) replace the archive.
+    bool UseContentFolders();
+    // The status the application reports, a few times a second.
+    void UpdateCaption(Uint32 now);
 
     int argc;
     char** argv;
@@ -82,6 +86,15 @@ private:
     unsigned int framesDrawn;
     const char* captureDir;       // --capture: null = off
     bool sdlStarted;              // SDL_Init succeeded and SDL_Quit is still due
+
+    // The caption's status: when it was shown, what it says, and frames
+    // drawn at the last few updates, for the rate delivered over about a second.
+    static const unsigned int kRateSamples = 4;
+    Uint32 captionShown;
+    std::string caption;          // "" while the caption is the name alone
+    Uint32 sampleTicks[kRateSamples];
+    unsigned int sampleFrames[kRateSamples];
+    unsigned int sampleNext;
 
     // Offline rendering: --capture, --check, the headless context, the music
     // written beside the frames.

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/SDLPlatform.h"
 #include "app/SystemEvent.h"
@@ -21,12 +22,17 @@ SDLAudioPlayer::~SDLAudioPlayer() { CleanUp(); }
 
 bool SDLAudioPlayer::LoadStream(const char* url) {
     if (!url || strncmp(url, "file://", 7) != 0) return false;
-    char* path = SDLPlatform::Urldecode(url + 7);
     // A track beside the archive plays whatever the current folder.
-    const SDLPlatform* platform = dynamic_cast<const SDLPlatform*>(Platform::current);
-    int status = Init(platform ? platform->LocateFile(path).c_str() : path);
-    delete[] path;
-    return status == 0;
+    SDLPlatform* platform = dynamic_cast<SDLPlatform*>(Platform::current);
+    if (!platform) {
+        char* path = SDLPlatform::Urldecode(url + 7);
+        int status = Init(path);
+        delete[] path;
+        return status == 0;
+    }
+    std::string path = platform->FileOfURL(url);
+    platform->NoteFileRead(path);
+    return Init(path.c_str()) == 0;
 }
 
 void SDLAudioPlayer::ReleaseMusic() {

@@ -13,7 +13,7 @@
 #include "io/ResourceLibrary.h"
 #include "io/SDLFileSource.h"
 
-SDLPlatform::SDLPlatform() : library(nullptr), librarySource(nullptr) {}
+SDLPlatform::SDLPlatform() : library(nullptr), librarySource(nullptr), recordingReads(false) {}
 
 SDLPlatform::~SDLPlatform() { ReleaseResourceLibrary(); }
 
@@ -34,6 +34,7 @@ void SDLPlatform::ReleaseResourceLibrary() {
 
 void SDLPlatform::LoadResourceLibrary(const char* path) {
     ReleaseResourceLibrary();
+    libraryPath = path;
     // stat, not a probing open: opening a FIFO would block.
     struct stat info;
     if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -50,6 +51,58 @@ void SDLPlatform::LoadResourceLibrary(const char* path) {
     }
     const char* slash = strrchr(path, '/');
     if (slash) libraryFolder.assign(path, size_t(slash - path) + 1);
+}
+
+void SDLPlatform::ReloadResourceLibrary() {
+    if (libraryPath.empty()) return;
+    // A copy: LoadResourceLibrary stores its argument over the member.
+    std::string path = libraryPath;
+    LoadResourceLibrary(path.c_str());
+}
+
+void SDLPlatform::AddContentFolder(const char* path) {
+    struct stat info;
+    if (!path || stat(path, &info) != 0 || !S_ISDIR(info.st_mode)) {
+        printf("Warning: can't open the content folder %s\n", path ? path : "(null)");
+        return;
+    }
+    std::string folder = path;
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    contentFolders.push_back(folder);
+}
+
+std::string SDLPlatform::FindContentFile(const char* path, bool* found) const {
+    *found = false;
+    for (const std::string& folder : contentFolders) {
+        std::string candidate = folder + path;
+        // Regular files only: a FIFO would block the reader, a folder reads as nothing.
+        struct stat info;
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            *found = true;
+            return candidate;
+        }
+    }
+    return contentFolders.empty() ? std::string() : contentFolders[0] + path;
+}
+
+void SDLPlatform::NoteFileRead(const std::string& path) {
+    if (!recordingReads || path.empty()) return;
+    if (filesReadSet.insert(path).second) filesRead.push_back(path);
+}
+
+std::vector<std::string> SDLPlatform::TakeFilesRead() {
+    std::vector<std::string> taken;
+    taken.swap(filesRead);
+    filesReadSet.clear();
+    return taken;
+}
+
+std::string SDLPlatform::FileOfURL(const char* url) const {
+    if (!url || strncmp(url, "file://", 7) != 0) return std::string();
+    char* path = Urldecode(url + 7);
+    std::string file = path[0] ? LocateFile(path) : std::string();
+    delete[] path;
+    return file;
 }
 
 std::string SDLPlatform::LocateFile(const char* path) const {
@@ -94,13 +147,28 @@ DataSource* SDLPlatform::CreateDataSourceForURL(const char* url) {
     DataSource* source = nullptr;
     // An empty path names nothing; it is not passed on to fopen.
     if (path[0] != 0) {
-        if (resource && library) source = library->GetResource(path);
+        if (resource && library) {
+            source = library->GetResource(path);
+            if (source) NoteFileRead(libraryPath);
+        }
+        std::string file;
+        if (!source && resource && !contentFolders.empty()) {
+            bool found = false;
+            file = FindContentFile(path, &found);
+            // A name no folder holds is noted where an author would make it.
+            if (!found) {
+                NoteFileRead(file);
+                file.clear();
+            }
+        }
         if (!source) {
-            SDLFileSource* file = new SDLFileSource(LocateFile(path).c_str());
-            if (file->IsOpen())
-                source = file;
+            if (file.empty()) file = LocateFile(path);
+            NoteFileRead(file);
+            SDLFileSource* fileSource = new SDLFileSource(file.c_str());
+            if (fileSource->IsOpen())
+                source = fileSource;
             else
-                delete file;
+                delete fileSource;
         }
     }
     delete[] path;

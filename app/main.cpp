@@ -12,6 +12,9 @@ static void PrintUsage() {
            "  --fps N                 target frame rate (0: unpaced)\n"
            "  --fullscreen, --window  full screen or windowed\n"
            "  --archive FILE          resource archive to open instead of vomra.res\n"
+           "  --content DIR           read resource:// names from the folder DIR instead of an\n"
+           "                          archive; given again, the folders are searched in order\n"
+           "  --watch                 reload the demo whenever a file it read changes\n"
            "  --start MS              start the timeline at MS milliseconds\n"
            "  --frames N              end after N frames\n"
            "  --script-time-limit S   abort a start script still running after S seconds\n"
@@ -28,7 +31,8 @@ static void PrintUsage() {
            "Without --archive the player opens vomra.res in the current folder, else the one\n"
            "beside the program (its build folder), else the copy installed with it\n"
            "(PREFIX/share/vomra/vomra.res for PREFIX/bin/vomra).\n"
-           "keys: Escape quits, space pauses and resumes, 1 restarts\n");
+           "keys: Escape quits, space pauses and resumes, 1 and Home restart, Left / Right\n"
+           "seek 1 s, Down / Up 10 s, comma and period step a frame while paused, r reloads\n");
 }
 
 // The archive that came with the player: NAME beside the executable (a build

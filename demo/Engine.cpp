@@ -12,6 +12,7 @@
 #include "demo/Image.h"
 #include "demo/Object.h"
 #include "demo/Part.h"
+#include "demo/ProgramKeeper.h"
 #include "demo/Scene.h"
 #include "demo/Target.h"
 #include "engine/Engine.h"
@@ -51,13 +52,16 @@ Engine::Engine()
       frameStep(0.0f),
       paused(false),
       offline(false),
-      check(nullptr) {}
+      check(nullptr),
+      keeper(nullptr),
+      offeredPlayer(nullptr) {}
 
 Engine::~Engine() {
     if (player) {
         player->Stop();
         delete player;
     }
+    delete offeredPlayer;
     delete imageLoader;
     for (unsigned int i = 0; i < objects.Size(); ++i) delete objects[i];
     if (instance == this) instance = nullptr;
@@ -179,12 +183,29 @@ void Engine::LoadMusic(const char* url) {
         delete player;
         player = nullptr;
     }
+    if (offeredPlayer && offeredURL == url) {
+        player = offeredPlayer;
+        offeredPlayer = nullptr;
+        return;
+    }
     if (!Platform::current) return;
     player = Platform::current->CreateAudioPlayer(app);
     if (player && !player->LoadStream(url)) {
         delete player;
         player = nullptr;
     }
+}
+
+void Engine::OfferPlayer(AudioPlayer* offered, const std::string& url) {
+    if (offeredPlayer != offered) delete offeredPlayer;
+    offeredPlayer = offered;
+    offeredURL = url;
+}
+
+AudioPlayer* Engine::TakePlayer() {
+    AudioPlayer* taken = player;
+    player = nullptr;
+    return taken;
 }
 
 Image* Engine::LoadImage(const char* url) {
@@ -207,7 +228,7 @@ void Engine::BindCurrentPart() {
         renderer->BindTechnique(&parts[currentPart]->technique);
 }
 
-void Engine::Seek(float t) {
+void Engine::Seek(float t, bool withMusic) {
     currentPart = 0;
     time = t;
     partBase = 0.0f;
@@ -219,7 +240,7 @@ void Engine::Seek(float t) {
         ++currentPart;
     }
     BindCurrentPart();
-    if (player) {
+    if (player && withMusic) {
         player->Stop();
         player->Play(t);
     }
@@ -227,6 +248,7 @@ void Engine::Seek(float t) {
 
 void Engine::Start() {
     if (resourceManager) resourceManager->InitAll();
+    if (keeper) keeper->Restore(this);
     if (renderer) {
         for (unsigned int i = 0; i < renderJobs.Size(); ++i) {
             RenderJob& job = renderJobs[i];
@@ -280,6 +302,24 @@ void Engine::Resume() {
 }
 
 void Engine::SetTime(float ms) { Seek(ms); }
+
+void Engine::SeekTo(float ms) {
+    // Written so that a NaN goes to 0 too.
+    if (!(ms > 0.0f)) ms = 0.0f;
+    Seek(ms, !paused);
+}
+
+void Engine::StepFrames(int frames) {
+    if (!paused) return;
+    float step = std::isfinite(frameStep) && frameStep > 0.0f ? frameStep : 1000.0f / 60.0f;
+    SeekTo(time + float(frames) * step);
+}
+
+float Engine::GetLength() const {
+    float total = 0.0f;
+    for (unsigned int i = 0; i < parts.Size(); ++i) total += parts[i]->end - parts[i]->start;
+    return total;
+}
 
 float Engine::GetPartTime() const {
     if (currentPart >= parts.Size()) return time - partBase;

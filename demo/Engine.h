@@ -21,6 +21,7 @@ namespace Demo {
 class Image;
 class Object;
 class Part;
+class ProgramKeeper;
 class Scene;
 class Target;
 
@@ -32,16 +33,16 @@ public:
         float time;  // part-local milliseconds, counted from the part's start
     };
 
-    // The process-wide engine, made on the first call and never destroyed
-    // during a run.
+    // The current engine, made on the first call after none was (the
+    // application deletes it at its end, and on every reload).
     static Engine* GetEngine();
 
     // Takes the renderer and resource manager of the active engine; both stay
     // null (and every use is skipped) when there is none yet. The process uses
     // GetEngine(); tests build their own.
     Engine();
-    // Stops and deletes the player, deletes the image loader and every
-    // registered object in registration order.
+    // Stops and deletes the player (and one offered and not taken), deletes
+    // the image loader and every registered object in registration order.
     ~Engine();
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
@@ -67,7 +68,13 @@ public:
     void LoadScript(const char* url);
     // Never null: a file that cannot be read or converted gives an empty scene.
     Scene* LoadScene(const char* url);
+    // A track offered (OfferPlayer) for the same URL is taken as it is.
     void LoadMusic(const char* url);
+    // Hands a loaded track over to the next engine: LoadMusic(url) then takes
+    // it instead of loading the file again. The engine owns it either way.
+    void OfferPlayer(AudioPlayer* offered, const std::string& url);
+    // The player, which this engine then no longer owns; null without music.
+    AudioPlayer* TakePlayer();
     // Never null: a failed load gives an image without texture.
     Image* LoadImage(const char* url);
 
@@ -78,6 +85,14 @@ public:
     void Pause();
     void Resume();
     void SetTime(float ms);
+    // Interactive seek: times before 0 go to 0, times past the end finish
+    // the timeline; while paused the music waits for Resume.
+    void SeekTo(float ms);
+    // While paused, moves by whole frames of frameStep (1000/60 ms when the
+    // frame rate is 0); nothing otherwise.
+    void StepFrames(int frames);
+    // Sum of the parts' lengths (ms).
+    float GetLength() const;
     // The current part's local time (ms).
     float GetPartTime() const;
 
@@ -101,12 +116,19 @@ public:
     bool offline;
     std::string musicURL;  // the last LoadMusic's URL, loaded or not
     PackageCheck* check;   // --check: loads report into it; null otherwise, not owned
+    // Lends effects whose program did not build the last one that did,
+    // between InitAll and the first draw; null: none, not owned.
+    ProgramKeeper* keeper;
 
     static Engine* instance;
 
 private:
-    void Seek(float t);
+    // withMusic false leaves the player alone (a paused seek).
+    void Seek(float t, bool withMusic = true);
     void BindCurrentPart();
+
+    AudioPlayer* offeredPlayer;  // owned until LoadMusic takes it
+    std::string offeredURL;
 };
 
 }  // namespace Demo

@@ -23,8 +23,8 @@ public:
 
     // Registers with the active engine's manager, if an engine exists.
     Resource();
-    // Unregisters and deletes the initializer without Deinit(): GPU objects
-    // are released only through an explicit Deinit().
+    // Unregisters and deletes the initializer without calling Deinit(); a
+    // backend initializer releases its GPU objects as it is deleted.
     ~Resource() override;
     Resource(const Resource&) = delete;
     Resource& operator=(const Resource&) = delete;

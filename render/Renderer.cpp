@@ -13,6 +13,8 @@ Renderer::Renderer() : technique(nullptr) {}
 
 Renderer::~Renderer() {}
 
+void Renderer::Forget() { technique = nullptr; }
+
 void Renderer::BindTechnique(Technique* t) { technique = t; }
 
 void Renderer::Render() {

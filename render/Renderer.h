@@ -44,6 +44,11 @@ public:
     virtual void AssignViewMatrix(const Mat4& matrix) = 0;
     virtual void AssignPrevViewMatrix(const Mat4& matrix) = 0;
 
+    // Lets go of everything of the content it holds on to (the technique,
+    // the default target, states applied last), for content about to be
+    // destroyed; nothing is drawn until a technique is bound again.
+    virtual void Forget();
+
     void BindTechnique(Technique* technique);
     // Renders every enabled pass of the bound technique, in order.
     void Render();

@@ -11,7 +11,8 @@ struct lua_State;
 
 class LuaScriptEngine : public ScriptEngine {
 public:
-    // Made on the first call; lives until the process ends.
+    // Made on the first call after none was; the application deletes it at
+    // its end and on every reload.
     static LuaScriptEngine* GetEngine();
 
     // Opens base, table, string, math and debug (no io, os or package: scripts

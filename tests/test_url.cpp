@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -110,4 +111,50 @@ TEST(PlatformArchive, MissingOrDamagedArchiveIsReportedAndDropsTheOldOne) {
     EXPECT_EQ(out.Stop(), "Warning: can't open " + dir.File("none.res") +
                               "\nSDLFileSource::SDLFileSource(): Can't open one\n"
                               "ResourceLibrary::ResourceLibrary(): 4294967295 entries cannot fit in 8 bytes\n");
+}
+
+TEST(PlatformContent, FoldersAreSearchedInOrderAndWhatWasReadIsNoted) {
+    TempDir dir;
+    ASSERT_TRUE(testsupport::WriteFileMakingDirs(dir.File("src/scripts/init.lua"), "source"));
+    ASSERT_TRUE(testsupport::WriteFileMakingDirs(dir.File("src/both.txt"), "first"));
+    ASSERT_TRUE(testsupport::WriteFileMakingDirs(dir.File("built/both.txt"), "second"));
+    ASSERT_TRUE(testsupport::WriteFileMakingDirs(dir.File("built/scenes/a b.m3g"), "scene"));
+    ASSERT_EQ(mkdir(dir.File("src/folder.txt").c_str(), 0755), 0);
+    ASSERT_TRUE(testsupport::WriteFileMakingDirs(dir.File("built/folder.txt"), "a file at last"));
+    ASSERT_TRUE(WriteArchive(dir.File("vomra.res"), {{"scripts/init.lua", "archive"}}));
+    SDLPlatform platform;
+    CaptureFd out(1);
+    platform.AddContentFolder(dir.File("src").c_str());
+    platform.AddContentFolder(dir.File("missing").c_str());
+    platform.AddContentFolder((dir.File("built") + "/").c_str());
+    EXPECT_EQ(out.Stop(), "Warning: can't open the content folder " + dir.File("missing") + "\n");
+    platform.SetRecordingReads(true);
+
+    EXPECT_EQ(Resolve(platform, "resource://scripts/init.lua"), "source");
+    EXPECT_EQ(Resolve(platform, "resource://both.txt"), "first");
+    EXPECT_EQ(Resolve(platform, "resource://scenes/a%20b.m3g"), "scene");
+    EXPECT_EQ(Resolve(platform, "resource://folder.txt"), "a file at last");  // files only
+    EXPECT_EQ(Resolve(platform, "resource://scripts/init.lua"), "source");  // noted once
+    CaptureFd missing(1);
+    EXPECT_EQ(Resolve(platform, "resource://shaders/new.frag"), "<null>");
+    EXPECT_EQ(missing.Stop(), "SDLFileSource::SDLFileSource(): Can't open shaders/new.frag\n");
+    EXPECT_EQ(platform.TakeFilesRead(),
+              (std::vector<std::string>{dir.File("src/scripts/init.lua"), dir.File("src/both.txt"),
+                                        dir.File("built/scenes/a b.m3g"), dir.File("built/folder.txt"),
+                                        // Not there: noted where an author would make it.
+                                        dir.File("src/shaders/new.frag"), "shaders/new.frag"}));
+    EXPECT_TRUE(platform.TakeFilesRead().empty());
+
+    // A loaded archive comes first (the player opens none with --content); noted for its entries.
+    platform.LoadResourceLibrary(dir.File("vomra.res").c_str());
+    EXPECT_EQ(Resolve(platform, "resource://scripts/init.lua"), "archive");
+    EXPECT_EQ(Resolve(platform, "file://" + dir.File("src/both.txt")), "first");
+    EXPECT_EQ(platform.TakeFilesRead(),
+              (std::vector<std::string>{dir.File("vomra.res"), dir.File("src/both.txt")}));
+    EXPECT_EQ(platform.FileOfURL("file://my%20song.ogg"), "my song.ogg");
+    EXPECT_EQ(platform.FileOfURL("resource://song.ogg"), "");
+    // Not recording: nothing is kept.
+    platform.SetRecordingReads(false);
+    Resolve(platform, "resource://both.txt");
+    EXPECT_TRUE(platform.TakeFilesRead().empty());
 }

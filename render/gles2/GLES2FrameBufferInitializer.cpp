@@ -12,6 +12,8 @@ GLES2FrameBufferInitializer::GLES2FrameBufferInitializer(FrameBuffer* frameBuffe
     resource = frameBuffer;
 }
 
+GLES2FrameBufferInitializer::~GLES2FrameBufferInitializer() { Deinit(); }
+
 bool GLES2FrameBufferInitializer::Init() {
     if (initialized) return true;
     FrameBuffer* frameBuffer = static_cast<FrameBuffer*>(resource);

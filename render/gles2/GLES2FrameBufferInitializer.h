@@ -11,6 +11,8 @@ class RenderTarget;
 class GLES2FrameBufferInitializer : public ResourceInitializer {
 public:
     explicit GLES2FrameBufferInitializer(FrameBuffer* frameBuffer);
+    // Releases the GL objects: the resource is going away with them.
+    ~GLES2FrameBufferInitializer() override;
 
     // Attaches every target, initialising those without a GL object first.
     // Completeness is not queried.

@@ -31,6 +31,8 @@ GLES2MeshInitializer::GLES2MeshInitializer(Mesh* mesh)
 }
 
 GLES2MeshInitializer::~GLES2MeshInitializer() {
+    Deinit();
+    // A failed Init may have left these behind.
     delete[] vertexBuffers;
     delete[] indexBuffers;
     delete[] vertexBufferSizes;

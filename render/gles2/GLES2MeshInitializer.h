@@ -23,7 +23,7 @@ public:
     };
 
     explicit GLES2MeshInitializer(Mesh* mesh);
-    // Frees the host-side arrays; GL objects go only through Deinit.
+    // Releases the GL buffers (Deinit) and the host-side arrays.
     ~GLES2MeshInitializer() override;
 
     // Fails (silently) for a mesh without vertex arrays.

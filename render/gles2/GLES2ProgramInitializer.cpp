@@ -70,6 +70,8 @@ GLES2ProgramInitializer::GLES2ProgramInitializer(Program* program)
     for (unsigned int i = 0; i < UN_Count; ++i) uniformLocations[i] = -1;
 }
 
+GLES2ProgramInitializer::~GLES2ProgramInitializer() { Deinit(); }
+
 bool GLES2ProgramInitializer::CompileShader(GLenum shaderType, const char* source,
                                             const char* failure, GLuint* out) {
     GLuint shader = glCreateShader(shaderType);

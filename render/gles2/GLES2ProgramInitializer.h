@@ -40,6 +40,8 @@ public:
     static const char* const UniformNames[UN_Count];
 
     explicit GLES2ProgramInitializer(Program* program);
+    // Releases the GL objects: the resource is going away with them.
+    ~GLES2ProgramInitializer() override;
 
     // Compile, link, look up the fixed uniforms and assign the samplers to
     // their units. On failure the GL objects made so far are deleted again

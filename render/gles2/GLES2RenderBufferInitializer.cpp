@@ -12,6 +12,8 @@ GLES2RenderBufferInitializer::GLES2RenderBufferInitializer(RenderBuffer* renderB
     resource = renderBuffer;
 }
 
+GLES2RenderBufferInitializer::~GLES2RenderBufferInitializer() { Deinit(); }
+
 bool GLES2RenderBufferInitializer::Init() {
     if (initialized) return true;
     RenderBuffer* renderBuffer = static_cast<RenderBuffer*>(resource);

@@ -13,6 +13,8 @@ public:
     static const GLenum glFormatTab[5];
 
     explicit GLES2RenderBufferInitializer(RenderBuffer* renderBuffer);
+    // Releases the GL objects: the resource is going away with them.
+    ~GLES2RenderBufferInitializer() override;
 
     bool Init() override;
     void Deinit() override;

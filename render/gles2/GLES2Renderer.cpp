@@ -269,6 +269,16 @@ void GLES2Renderer::Init() {
     attribPointers.assign(maxVertexAttribs, AttribPointer{0, 0, 0, false});
 }
 
+void GLES2Renderer::Forget() {
+    Renderer::Forget();
+    defaultFramebuffer = 0;
+    program = nullptr;
+    material = nullptr;
+    // A program still in use outlives its deletion.
+    glUseProgram(0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
 GLenum GLES2Renderer::CheckGLError() {
     GLenum error = glGetError();
     if (error != GL_NO_ERROR) printf("GL error: %s (%p)\n", ErrorName(error), AsPointer(error));

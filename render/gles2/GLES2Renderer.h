@@ -43,6 +43,8 @@ public:
     void AssignProjectionMatrix(const Mat4& matrix) override;
     void AssignViewMatrix(const Mat4& matrix) override;
     void AssignPrevViewMatrix(const Mat4& matrix) override;
+    // Also the program and material, and the GL bindings to the content's objects.
+    void Forget() override;
 
     // Sets the clear colour, depth and stencil values; clears nothing.
     void SetClearParams(const Pass* pass);

@@ -23,6 +23,8 @@ GLES2TextureInitializer::GLES2TextureInitializer(Texture* texture)
     resource = texture;
 }
 
+GLES2TextureInitializer::~GLES2TextureInitializer() { Deinit(); }
+
 bool GLES2TextureInitializer::Init() {
     if (initialized) return true;
     Texture* texture = static_cast<Texture*>(resource);

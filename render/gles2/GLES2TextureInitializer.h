@@ -17,6 +17,8 @@ public:
     static const GLenum sc_tf2BaseFormatTab[13];
 
     explicit GLES2TextureInitializer(Texture* texture);
+    // Releases the GL objects: the resource is going away with them.
+    ~GLES2TextureInitializer() override;
 
     // Throws a heap Exception ("Texture internal format unknown.") for a
     // texture type or format the tables do not cover.
