@@ -7,9 +7,10 @@ struct lua_State;
 
 class ScriptPatterns {
 public:
-    // Character tests and matcher recursions one call may take; a quarter of
-    // a second or so, far more than any pattern over a script's own text needs.
-    static constexpr long kStepLimit = 50000000;
+    // Character tests and matcher recursions one call may take: a few
+    // megabytes of linear matching, far more than any pattern over a script's
+    // own text needs, and well under a second even in an instrumented build.
+    static constexpr long kStepLimit = 10000000;
 
     // The library functions: arguments, results and error messages as Lua
     // 5.1's own; `function` is the name the step refusal gives ("string.find").
