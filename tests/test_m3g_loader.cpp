@@ -150,22 +150,6 @@ TEST(M3GCensus, LoaderTableMatchesTheFileWalkAndConverts) {
     }
 }
 
-TEST(M3GCensus, ToolRefusesWhatItCannotRead) {
-    TempDir dir;
-    WriteFile(dir.File("text.m3g"), std::string("not a scene file"));
-    struct Case {
-        std::string path, message;
-    } cases[] = {
-        {dir.File("missing.m3g"), "m3g-info: can't read " + dir.File("missing.m3g") + "\n"},
-        {dir.File("text.m3g"), "m3g-info: " + dir.File("text.m3g") + " is not a scene file\n"},
-    };
-    for (const Case& c : cases) {
-        CommandResult r = testsupport::Run({BinaryPath("m3g-info"), c.path});
-        EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err, c.message);
-    }
-}
-
 TEST(M3GFormat, SectionsAndMessages) {
     File garbage = Section({Plain(13, 1)});
     garbage[0] = 1;  // claims zlib, but holds nothing to read
