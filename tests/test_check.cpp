@@ -25,10 +25,7 @@ CommandResult Check(const std::string& cwd, const std::string& archive, std::vec
 std::string Str(const std::vector<unsigned char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 // A World with no child, no camera and no background.
-std::vector<unsigned char> WorldWithoutCamera() {
-    return M3GFile({Section(
-        {Record(0, HeaderData(1)), Record(22, Bytes().PlainNode(0).U32(0).U32(0).U32(0))})});
-}
+std::vector<unsigned char> WorldWithoutCamera() { return SceneFile({Record(22, World(0, {}))}); }
 
 }  // namespace
 
@@ -84,10 +81,8 @@ TEST(CheckProblems, EachIsListedWithItsOriginAndCounted) {
               {"w.frag", kWhiteFrag},
               {"bad.frag", "precision mediump float;\nvoid main() { gl_FragColor = vec4(undeclared); }\n"},
               {"scenes/cut.m3g", Str(truncated)},
-              {"scenes/xref.m3g", Str(M3GFile({Section(
-                                      {Record(0, HeaderData(1)),
-                                       Record(255, Bytes().Text("elsewhere.m3g")),
-                                       Record(22, Bytes().PlainNode(0).U32(0).U32(0).U32(0))})}))},
+              {"scenes/xref.m3g",
+               Str(SceneFile({Record(255, Bytes().Text("elsewhere.m3g")), Record(22, World(0, {}))}))},
               {"scenes/nocamera.m3g", Str(WorldWithoutCamera())}});
     CommandResult run = Check(dir.Path(), archive);
     EXPECT_EQ(run.exitCode, 1);

@@ -82,24 +82,6 @@ namespace {
 
 using File = std::vector<unsigned char>;
 
-Bytes Node(uint32_t id, const std::vector<uint32_t>& tracks = {}) {
-    Bytes b;
-    b.Object3D(id, tracks).U8(0).U8(0).U8(1).U8(1).U8(255).U32(0).U8(0);
-    return b;
-}
-
-Bytes Group(uint32_t id, const std::vector<uint32_t>& children,
-            const std::vector<uint32_t>& tracks = {}) {
-    Bytes b = Node(id, tracks);
-    b.U32(uint32_t(children.size()));
-    for (uint32_t c : children) b.U32(c);
-    return b;
-}
-
-Bytes World(const std::vector<uint32_t>& children) {
-    return Group(1000, children).U32(0).U32(0);
-}
-
 // A vertex array of `count` zero vertices (compressing to almost nothing).
 Bytes Vertices(unsigned int type, unsigned int components, unsigned int count) {
     unsigned int size = type == 1 ? 1 : type == 2 ? 2 : 4;
@@ -122,17 +104,14 @@ Bytes Buffer(uint32_t positions, uint32_t normals = 0, uint32_t colors = 0,
 // A mesh node with `count` submeshes drawing the same index buffer and appearance.
 Bytes MeshRecord(uint32_t id, uint32_t buffer, unsigned int count, uint32_t strips,
                  uint32_t appearance) {
-    Bytes b = Node(id);
-    b.U32(buffer).U32(count);
+    Bytes b = Bytes().PlainNode(id).U32(buffer).U32(count);
     for (unsigned int i = 0; i < count; ++i) b.U32(strips).U32(appearance);
     return b;
 }
 
 Bytes Appearance(const std::vector<uint32_t>& textures) {
     Bytes b;
-    b.Object3D(0).U8(0).U32(0).U32(0).U32(0).U32(0).U32(uint32_t(textures.size()));
-    for (uint32_t t : textures) b.U32(t);
-    return b;
+    return b.Object3D(0).U8(0).U32(0).U32(0).U32(0).U32(0).Refs(textures);
 }
 
 Bytes TextureRecord(uint32_t id, uint32_t image) {
@@ -151,12 +130,6 @@ Bytes Image(unsigned int width, unsigned int height, bool palette = false) {
     b.U32(uint32_t(pixels));
     b.data.resize(b.data.size() + pixels, 0);
     return b;
-}
-
-// The header, then every record in one zlib section.
-File Packed(std::vector<File> records) {
-    records.insert(records.begin(), Record(0, HeaderData(1)));
-    return M3GFile({Section(records, 1)});
 }
 
 // A load through a loader of our own, with what it held at most, how long it
@@ -225,9 +198,9 @@ TEST(M3GBounds, SequenceSharedByItsTracks) {
         tracks.push_back(3 + i);
     }
     uint32_t group = uint32_t(records.size()) + 2;
-    records.push_back(Record(9, Group(7, {}, tracks)));
-    records.push_back(Record(22, World({group})));
-    Measured m(Packed(records));
+    records.push_back(Record(9, Bytes().PlainNode(7, tracks).Refs({})));
+    records.push_back(Record(22, World(1000, {group})));
+    Measured m(SceneFile(records, 1));
     EXPECT_EQ(m.printed, "");
     std::vector<Animation*> animations = m.All<Animation>();
     ASSERT_EQ(animations.size(), 1u);
@@ -244,8 +217,8 @@ TEST(M3GBounds, TextureSharedByItsAppearances) {
     std::vector<File> records = {Record(10, Image(256, 256)), Record(17, TextureRecord(55, 2)),
                                  Record(3, Appearance({3})),
                                  Record(14, MeshRecord(8, 0, kUses, 0, 4)),
-                                 Record(22, World({5}))};
-    Measured m(Packed(records));
+                                 Record(22, World(1000, {5}))};
+    Measured m(SceneFile(records, 1));
     EXPECT_EQ(m.printed, "");
     std::vector<Texture2D*> textures = m.All<Texture2D>();
     ASSERT_EQ(textures.size(), 1u);
@@ -266,12 +239,12 @@ File ImageOnTexturesScene(unsigned int size) {
     std::vector<File> records = {Record(10, Image(size, size))};
     for (unsigned int i = 0; i < kUses; ++i) records.push_back(Record(17, TextureRecord(i, 2)));
     for (unsigned int i = 0; i < kUses; ++i) records.push_back(Record(3, Appearance({3 + i})));
-    Bytes mesh = Node(8);
+    Bytes mesh = Bytes().PlainNode(8);
     mesh.U32(0).U32(kUses);
     for (unsigned int i = 0; i < kUses; ++i) mesh.U32(0).U32(3 + kUses + i);
     records.push_back(Record(14, mesh));
-    records.push_back(Record(22, World({uint32_t(records.size()) + 1})));
-    return Packed(records);
+    records.push_back(Record(22, World(1000, {uint32_t(records.size()) + 1})));
+    return SceneFile(records, 1);
 }
 
 }  // namespace
@@ -310,8 +283,8 @@ TEST(M3GBounds, VertexArraysSharedByTheirMeshes) {
                                  Record(20, Vertices(1, 4, 65535)),
                                  Record(20, Vertices(2, 2, 65535)), Record(21, Buffer(2, 0, 3, 4)),
                                  Record(14, MeshRecord(8, 5, kUses, 0, 0)),
-                                 Record(22, World({6}))};
-    Measured m(Packed(records));
+                                 Record(22, World(1000, {6}))};
+    Measured m(SceneFile(records, 1));
     EXPECT_EQ(m.printed, "");
     std::vector<Mesh*> meshes = m.All<Mesh>();
     ASSERT_EQ(meshes.size(), kUses);
@@ -334,8 +307,8 @@ TEST(M3GBounds, VertexArraysSharedByTheirMeshes) {
 TEST(M3GBounds, NormalCopiesPastTheBudgetAreRefused) {
     std::vector<File> records = {Record(20, Vertices(1, 3, 65535)), Record(21, Buffer(0, 2)),
                                  Record(14, MeshRecord(8, 3, kUses, 0, 0)),
-                                 Record(22, World({4}))};
-    Measured m(Packed(records));
+                                 Record(22, World(1000, {4}))};
+    Measured m(SceneFile(records, 1));
     EXPECT_EQ(m.printed, Refused(m));
     EXPECT_EQ(m.scene->objects.Size(), 0u);
     EXPECT_LE(m.peak, m.Bound());
@@ -350,8 +323,8 @@ TEST(M3GBounds, StripArraySharedByItsMeshes) {
     strips.U32(1).U32(100000);
     std::vector<File> records = {Record(20, Vertices(1, 3, 3)), Record(21, Buffer(2)),
                                  Record(11, strips), Record(14, MeshRecord(8, 3, kUses, 4, 0)),
-                                 Record(22, World({5}))};
-    Measured m(Packed(records));
+                                 Record(22, World(1000, {5}))};
+    Measured m(SceneFile(records, 1));
     EXPECT_EQ(m.printed, "");
     std::vector<Mesh*> meshes = m.All<Mesh>();
     ASSERT_EQ(meshes.size(), kUses);
@@ -374,14 +347,14 @@ TEST(M3GBounds, StripArraySharedByItsMeshes) {
 TEST(M3GBounds, IdenticalBoneReferencesBatchQuickly) {
     Bytes strips;
     strips.Object3D(0).U8(0).U32(0).U32(1).U32(65535);
-    Bytes skinned = Node(9);
+    Bytes skinned = Bytes().PlainNode(9);
     skinned.U32(3).U32(1).U32(4).U32(0).U32(6).U32(50000);
     for (int r = 0; r < 50000; ++r) skinned.U32(5).U32(0).U32(65535).U32(1);
     std::vector<File> records = {Record(20, Vertices(1, 3, 65535)), Record(21, Buffer(2)),
                                  Record(11, strips), Record(9, Group(5, {})),
                                  Record(9, Group(6, {5})), Record(16, skinned),
-                                 Record(22, World({7}))};
-    File file = Packed(records);
+                                 Record(22, World(1000, {7}))};
+    File file = SceneFile(records, 1);
     EXPECT_LT(file.size(), 8192u);
     Measured m(file);
     EXPECT_EQ(m.printed, "");
@@ -399,14 +372,14 @@ TEST(M3GBounds, IdenticalBoneReferencesBatchQuickly) {
 TEST(M3GBounds, ImplicitStripLengthsClampedToTheVertices) {
     Bytes strips;
     strips.Object3D(0).U8(0).U32(0).U32(2).U32(0xFFFFFFF0u).U32(5);
-    Bytes skinned = Node(9);
+    Bytes skinned = Bytes().PlainNode(9);
     skinned.U32(3).U32(1).U32(4).U32(0).U32(6).U32(1).U32(5).U32(0).U32(100).U32(1);
     std::vector<File> records = {Record(20, Vertices(1, 3, 100)), Record(21, Buffer(2)),
                                  Record(11, strips), Record(9, Group(5, {})),
                                  Record(9, Group(6, {5})), Record(16, skinned),
                                  Record(14, MeshRecord(10, 3, 1, 4, 0)),
-                                 Record(22, World({7, 8}))};
-    Measured m(Packed(records));
+                                 Record(22, World(1000, {7, 8}))};
+    Measured m(SceneFile(records, 1));
     std::string clamped = "M3G::Mesh::CreateArrays(): strips from vertex 0 run past the 100 "
                           "vertices, clamped\n";
     EXPECT_EQ(m.printed, clamped + clamped);
@@ -518,9 +491,9 @@ namespace {
 // A 2048x2048 palette image on a mesh: 4 MB of indices that convert to
 // 16 MB of pixels.
 File LargeImageScene() {
-    return Packed({Record(10, Image(2048, 2048, true)), Record(17, TextureRecord(1, 2)),
-                   Record(3, Appearance({3})), Record(14, MeshRecord(8, 0, 1, 0, 4)),
-                   Record(22, World({5}))});
+    return SceneFile({Record(10, Image(2048, 2048, true)), Record(17, TextureRecord(1, 2)),
+                      Record(3, Appearance({3})), Record(14, MeshRecord(8, 0, 1, 0, 4)),
+                      Record(22, World(1000, {5}))}, 1);
 }
 
 struct FailLargeRequests {
@@ -592,7 +565,7 @@ TEST_F(M3GBoundsDemo, LoadSceneOutOfMemoryGivesAnEmptyScene) {
 // uniforms) cost a bounded multiple of the record, even of a record cut to
 // nothing: 40,000 of them stay within the documented bound.
 TEST(M3GBounds, ObjectsPerRecordStayWithinTheBound) {
-    Bytes light = Node(0);
+    Bytes light = Bytes().PlainNode(0);
     light.F32(1).F32(0).F32(0).Raw({255, 255, 255}).U8(130).F32(1).F32(0).F32(0);
     struct Case {
         const char* what;
@@ -602,14 +575,14 @@ TEST(M3GBounds, ObjectsPerRecordStayWithinTheBound) {
         {"lights", 12, light}, {"empty lights", 12, Bytes()}, {"empty groups", 9, Bytes()}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::vector<File> records = {Record(0, HeaderData(1))};
+        std::vector<File> records;
         std::vector<uint32_t> children;
         for (unsigned int i = 0; i < 40000; ++i) {
             records.push_back(Record(c.type, c.data));
             children.push_back(2 + i);
         }
-        records.push_back(Record(22, World(children)));
-        Measured m(M3GFile({Section(records)}));
+        records.push_back(Record(22, World(1000, children)));
+        Measured m(SceneFile(records));
         EXPECT_EQ(m.printed, "");
         EXPECT_LE(m.peak, m.Bound());
         // Nothing charged: the records' share alone, without the base.

@@ -476,10 +476,7 @@ TEST(M3GInfoDamage, EndlessRepeatsAreCutShort) {
     for (int i = 0; i < 60000; ++i) world.U32(2);
     world.U32(0).U32(0);
     TempDir dir;
-    WriteFile(
-        dir.File("many.m3g"),
-        M3GFile({Section(
-            {Record(0, HeaderData(1)), Record(9, Bytes().PlainNode(5).U32(0)), Record(22, world)}, 1)}));
+    WriteFile(dir.File("many.m3g"), SceneFile({Record(9, Group(5, {})), Record(22, world)}, 1));
     Json r = Report(dir.File("many.m3g"));
     const Json& children = r["worlds"][0]["children"];
     ASSERT_EQ(children.items.size(), 50000u);
