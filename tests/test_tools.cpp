@@ -174,6 +174,10 @@ TEST(ToolsHelp, EveryProgramPrintsItsUsageOnStandardOutput) {
                 << program << " " << option << ": " << r.out;
             // Nothing written, in particular no file named after the option.
             EXPECT_TRUE(FolderEntries(dir.Path()).empty()) << program << " " << option;
+            if (std::string(program) != "vomra") continue;
+            for (const char* o : {"--width", "--fps", "--fullscreen", "--archive", "--start", "--frames", "--capture"})
+                EXPECT_NE(r.out.find(o), std::string::npos) << o;
+            EXPECT_EQ(r.out.find("EGL"), std::string::npos);  // the player starts nothing
         }
     }
     // Wherever it stands, and whatever else is given.
