@@ -3,7 +3,6 @@
 // graphs with many paths are cut off with one message, duplicate and cyclic
 // attachments are refused, and scene files obey a nesting limit.
 #include <gtest/gtest.h>
-#include <tolua++.h>
 
 #include <chrono>
 #include <cstdio>
@@ -24,11 +23,10 @@
 #include "io/ROMSource.h"
 #include "m3g/M3GLoader.h"
 #include "render/BlendState.h"
-#include "script/LuaScriptEngine.h"
-#include "support/DemoPlatform.h"
 #include "support/M3GBuilder.h"
 #include "support/RecordingRenderer.h"
 #include "support/RecordingResourceManager.h"
+#include "support/ScriptTestUtil.h"
 #include "support/TestSupport.h"
 
 using namespace testsupport;
@@ -415,41 +413,8 @@ TEST(GraphBounds, ANodeStillBeingConvertedIsNotAttached) {
     EXPECT_EQ(bone.Frame(), "");
 }
 
-namespace {
-
-// The demo engine and the script state are process-wide, as in the player.
-lua_State* ScriptState() {
-    static bool made = false;
-    if (!made) {
-        made = true;
-        new RecordingEngine(new RecordingRenderer());
-        new DemoPlatform();
-        Demo::Engine::GetEngine()->SetSize(800, 600);
-    }
-    return LuaScriptEngine::GetEngine()->state;
-}
-
-std::string RunScript(const std::string& text) {
-    ScriptState();
-    ROMSource source(reinterpret_cast<const unsigned char*>(text.data()), text.size(), false);
-    CaptureFd out(1), err(2);
-    LuaScriptEngine::GetEngine()->LoadScript(&source);
-    EXPECT_EQ(err.Stop(), "");
-    return out.Stop();
-}
-
-template <class T>
-T* Global(const char* name) {
-    lua_State* L = ScriptState();
-    lua_getglobal(L, name);
-    T* object = static_cast<T*>(tolua_tousertype(L, -1, nullptr));
-    lua_pop(L, 1);
-    return object;
-}
-
-}  // namespace
-
 TEST(GraphBounds, ScriptBuiltLadderIsCutOffAndItsAttachErrorsReported) {
+    testsupport::ProcessWideDemo();
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(RunScript("fs = Scene:CreateFS()\n"
                         "curve = PointCurve:New(1)\n"
@@ -469,7 +434,7 @@ TEST(GraphBounds, ScriptBuiltLadderIsCutOffAndItsAttachErrorsReported) {
     // The points have no meshes: smoothing from one prints only the cut.
     EXPECT_EQ(RunScript("fs:Smooth(a[0], 30)\n"),
               CutMessage("Demo::Scene::Smooth", "the rest is left unsmoothed"));
-    Demo::Scene* fs = Global<Demo::Scene>("fs");
+    Demo::Scene* fs = ScriptGlobal<Demo::Scene>("fs");
     ASSERT_NE(fs, nullptr);
     Vector<SceneObject*> passes;
     fs->scene->FindAll(SceneObject::SOT_Pass, &passes);

@@ -3,7 +3,6 @@
 // limit, or abort the player when memory runs out.
 #include <gtest/gtest.h>
 #include <lua.hpp>
-#include <tolua++.h>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -24,6 +23,7 @@
 #include "script/LuaScriptEngine.h"
 #include "script/ScriptSandbox.h"
 #include "support/DemoTestEnv.h"
+#include "support/ScriptTestUtil.h"
 
 // Every operator new of this program goes through here, so a test can make
 // the engine side run out of memory on cue. Negative: never fail.
@@ -82,21 +82,7 @@ protected:
     // The value the script returns, as a string; its stderr must stay empty.
     std::string Eval(const std::string& script) {
         EXPECT_EQ(Run(script), "") << script;
-        std::string value = "(no result)";
-        if (lua_gettop(L())) {
-            size_t length = 0;
-            const char* text = lua_tolstring(L(), -1, &length);
-            value = text ? std::string(text, length) : "(not a string)";
-        }
-        lua_settop(L(), 0);
-        return value;
-    }
-    template <class T>
-    T* Global(const char* name) {
-        lua_getglobal(L(), name);
-        T* object = static_cast<T*>(tolua_tousertype(L(), -1, nullptr));
-        lua_pop(L(), 1);
-        return object;
+        return testsupport::ScriptResult();
     }
 };
 
@@ -138,7 +124,7 @@ TEST_F(SandboxLibraries, ClassTablesAndObjectsHideTheRuntime) {
                   "setmetatable(Target, {__index = function() return 5 end})\n"
                   "target = Target:New()\n"),
               "");
-    EXPECT_TRUE(engine->objects.Contains(Global<Demo::Target>("target")));
+    EXPECT_TRUE(engine->objects.Contains(testsupport::ScriptGlobal<Demo::Target>("target")));
     EXPECT_EQ(Run("Object.__gc({})"),
               "ERROR: [string \"Object.__gc({})\"]:1: attempt to call field '__gc' (a nil value)\n");
     EXPECT_EQ(Run("for k, v in pairs(Engine.tolua_ubox) do end"),
@@ -256,7 +242,7 @@ TEST_F(ScriptTimeLimit, AnEndlessLoopEndsAsAScriptErrorKeepingWhatItBuilt) {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(seconds, 0.5);
     EXPECT_LT(seconds, 5.0);
-    Demo::Part* kept = Global<Demo::Part>("kept");
+    Demo::Part* kept = testsupport::ScriptGlobal<Demo::Part>("kept");
     EXPECT_TRUE(engine->objects.Contains(kept));
     EXPECT_EQ(kept->end, 100.0f);
     EXPECT_EQ(Eval("return tostring(after)"), "nil");
