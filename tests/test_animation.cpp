@@ -2,6 +2,7 @@
 // against independent formulas, derivatives, bad sequences, no allocation.
 #include "engine/Animation.h"
 #include "engine/KeyframeSequence.h"
+#include "support/CountingNew.h"
 
 #include <gtest/gtest.h>
 
@@ -9,27 +10,8 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
-#include <new>
 #include <utility>
 #include <vector>
-
-// Counts heap allocations so that tests can assert that evaluation makes none.
-static long g_allocations = 0;
-
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-// Out of line: inlined into a delete-expression, free() looks to the compiler
-// like a mismatch with the new-expression.
-__attribute__((noinline)) static void Release(void* p) { std::free(p); }
-void operator delete(void* p) noexcept { Release(p); }
-void operator delete(void* p, std::size_t) noexcept { Release(p); }
-// Array forms too: a sanitizer runtime may not route them through the above.
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete[](void* p) noexcept { Release(p); }
-void operator delete[](void* p, std::size_t) noexcept { Release(p); }
 
 namespace {
 
@@ -259,10 +241,10 @@ TEST(AnimationSweep, EveryModeStaysFiniteAndAllocatesOnlyTheDerivativeScratch) {
     std::vector<float> times = {std::nanf(""), kInf, -kInf};
     for (float t = -50.0f; t < 100.0f; t += 3.7f) times.push_back(t);
     float out[4];
-    long before = g_allocations;
+    long before = testsupport::Allocations::count;
     for (auto& a : all) a->GetChannelDerivativeValues(1.0f, out, 0, 3, 0);
-    EXPECT_EQ(g_allocations, before + long(all.size()));
-    before = g_allocations;
+    EXPECT_EQ(testsupport::Allocations::count, before + long(all.size()));
+    before = testsupport::Allocations::count;
     for (size_t i = 0; i < all.size(); ++i) {
         for (float t : times) {
             Quat q = Eval4(all[i].get(), t);
@@ -270,5 +252,5 @@ TEST(AnimationSweep, EveryModeStaysFiniteAndAllocatesOnlyTheDerivativeScratch) {
             EXPECT_TRUE(std::isfinite(q.Dot(q) + out[0] + out[3])) << "case " << i << " at " << t;
         }
     }
-    EXPECT_EQ(g_allocations, before);
+    EXPECT_EQ(testsupport::Allocations::count, before);
 }

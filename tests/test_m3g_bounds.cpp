@@ -18,6 +18,7 @@
 #include "m3g/Background.h"
 #include "m3g/M3GLoader.h"
 #include "render/TextureState.h"
+#include "support/CountingNew.h"
 #include "support/DemoTestEnv.h"
 #include "support/M3GBuilder.h"
 #include "support/TestSupport.h"
@@ -27,54 +28,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <new>
 #include <random>
 #include <set>
 #include <string>
 #include <vector>
-
-// Every operator new of this program is counted, so that a test can read the
-// most its loading held at once; and a test can make large requests fail.
-namespace {
-size_t g_current = 0;
-size_t g_peak = 0;
-size_t g_failAbove = ~size_t(0);
-const size_t kHeader = 16;  // keeps the blocks aligned as malloc's are
-
-void* Allocate(size_t n) {
-    if (n > g_failAbove) throw std::bad_alloc();
-    unsigned char* block = static_cast<unsigned char*>(malloc(n + kHeader));
-    if (!block) throw std::bad_alloc();
-    memcpy(block, &n, sizeof(n));
-    g_current += n;
-    if (g_current > g_peak) g_peak = g_current;
-    return block + kHeader;
-}
-
-void Free(void* p) {
-    if (!p) return;
-    unsigned char* block = static_cast<unsigned char*>(p) - kHeader;
-    size_t n;
-    memcpy(&n, block, sizeof(n));
-    g_current -= n;
-    free(block);
-}
-}  // namespace
-
-void* operator new(size_t n) { return Allocate(n); }
-void* operator new[](size_t n) { return Allocate(n); }
-void* operator new(size_t n, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(n);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept { Free(p); }
-void operator delete[](void* p) noexcept { Free(p); }
-void operator delete(void* p, size_t) noexcept { Free(p); }
-void operator delete[](void* p, size_t) noexcept { Free(p); }
 
 using namespace testsupport;
 
@@ -138,13 +95,13 @@ struct Measured {
     explicit Measured(const File& file)
         : source(file.data(), unsigned(file.size()), false), loader(&source) {
         CaptureFd out(1);
-        size_t base = g_current;
-        g_peak = g_current;
+        size_t base = Allocations::current;
+        Allocations::peak = Allocations::current;
         auto start = std::chrono::steady_clock::now();
         loader.Load();
         scene = loader.CreateScene();
         seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        peak = g_peak - base;
+        peak = Allocations::peak - base;
         printed = out.Stop();
         unsigned long long inflated = loader.inflatedBytes;
         input = file.size() > inflated ? file.size() : inflated;
@@ -497,8 +454,8 @@ File LargeImageScene() {
 }
 
 struct FailLargeRequests {
-    explicit FailLargeRequests(size_t above) { g_failAbove = above; }
-    ~FailLargeRequests() { g_failAbove = ~size_t(0); }
+    explicit FailLargeRequests(size_t above) { Allocations::failAbove = above; }
+    ~FailLargeRequests() { Allocations::failAbove = ~size_t(0); }
 };
 
 // A platform whose files cannot be read for want of memory.

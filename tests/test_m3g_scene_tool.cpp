@@ -138,11 +138,7 @@ void Pose(SceneNode* node, float time) {
 
 Vec3 Skin(const Mat4* matrices, const unsigned char* slots, const float* weights, Vec3 p) {
     Vec3 sum(0.0f, 0.0f, 0.0f);
-    for (int i = 0; i < 4; ++i) {
-        Vec3 moved = p * matrices[slots[i]];
-        sum = Vec3(sum.x + weights[i] * moved.x, sum.y + weights[i] * moved.y,
-                   sum.z + weights[i] * moved.z);
-    }
+    for (int i = 0; i < 4; ++i) sum += (p * matrices[slots[i]]) * weights[i];
     return sum;
 }
 
@@ -222,9 +218,7 @@ TEST(M3GSceneConversion, SerpentSkinIsCutIntoBatchesOfEightBonesWithoutTears) {
             Mat4 moved;
             Mat4::MatrixMultiplication(moved, ref.node->world, binds[r]);
             for (unsigned int v = ref.firstVertex; v < ref.firstVertex + ref.vertexCount; ++v) {
-                Vec3 p = Vec3(xyz[3 * v], xyz[3 * v + 1], xyz[3 * v + 2]) * moved;
-                expected[v] = Vec3(expected[v].x + ref.weight * p.x, expected[v].y + ref.weight * p.y,
-                                   expected[v].z + ref.weight * p.z);
+                expected[v] += (Vec3(xyz[3 * v], xyz[3 * v + 1], xyz[3 * v + 2]) * moved) * float(ref.weight);
                 total[v] += float(ref.weight);
             }
         }
@@ -245,9 +239,8 @@ TEST(M3GSceneConversion, SerpentSkinIsCutIntoBatchesOfEightBonesWithoutTears) {
                     Vec3 got = Skin(matrices, slots, weights,
                                     Vec3(xyz[3 * v], xyz[3 * v + 1], xyz[3 * v + 2]));
                     ASSERT_GT(total[v], 0.0f);
-                    ASSERT_NEAR(expected[v].x / total[v], got.x, 1e-4f) << "vertex " << v << " at " << time;
-                    ASSERT_NEAR(expected[v].y / total[v], got.y, 1e-4f) << "vertex " << v << " at " << time;
-                    ASSERT_NEAR(expected[v].z / total[v], got.z, 1e-4f) << "vertex " << v << " at " << time;
+                    for (int c = 0; c < 3; ++c)
+                        ASSERT_NEAR(expected[v][c] / total[v], got[c], 1e-4f) << "vertex " << v << " at " << time;
                 }
             }
         }

@@ -13,7 +13,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 #include <string>
 
 #include "demo/Engine.h"
@@ -22,37 +21,9 @@
 #include "io/ROMSource.h"
 #include "script/LuaScriptEngine.h"
 #include "script/ScriptSandbox.h"
+#include "support/CountingNew.h"
 #include "support/DemoTestEnv.h"
 #include "support/ScriptTestUtil.h"
-
-// Every operator new of this program goes through here, so a test can make
-// the engine side run out of memory on cue. Negative: never fail.
-static long allocationsLeft = -1;
-
-static void* Allocate(std::size_t size) {
-    if (allocationsLeft == 0) throw std::bad_alloc();
-    if (allocationsLeft > 0) --allocationsLeft;
-    if (void* block = malloc(size ? size : 1)) return block;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* block) noexcept { free(block); }
-void operator delete[](void* block) noexcept { free(block); }
-void operator delete(void* block, std::size_t) noexcept { free(block); }
-void operator delete[](void* block, std::size_t) noexcept { free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { free(block); }
 
 namespace {
 
@@ -73,9 +44,9 @@ protected:
         ROMSource source(reinterpret_cast<const unsigned char*>(text.data()), text.size(), false);
         LuaScriptEngine* scripts = lua();
         testsupport::CaptureFd out(1), err(2);
-        allocationsLeft = allocations;
+        testsupport::Allocations::failAfter = allocations;
         scripts->LoadScript(&source);
-        allocationsLeft = -1;
+        testsupport::Allocations::failAfter = -1;
         out.Stop();
         return err.Stop();
     }
