@@ -195,13 +195,6 @@ TEST(M3GFormat, SectionsAndMessages) {
     }
 }
 
-TEST(M3GFormat, ChecksumIsNotRead) {
-    File file = M3GFile({Section({Plain(13, 1)}, 1)});
-    file[file.size() - 1] ^= 0xFF;
-    Loaded l(file);
-    EXPECT_EQ(l.Table(), (Census{{13, 1}}));
-}
-
 TEST(M3GLayouts, BothLayoutsReadTheSameFields) {
     const LayoutCase cases[] = {
         {"common fields, transforms, node and group",

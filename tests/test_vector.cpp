@@ -1,5 +1,5 @@
-// The shared growable array: growth by its step, removal by moving the last
-// element, adding an element of itself, independent copies, refused reservations.
+// The shared growable array: removal by moving the last element, adding an
+// element of itself, independent copies, refused reservations.
 #include "math/Types.h"
 
 #include <gtest/gtest.h>
@@ -7,15 +7,6 @@
 #include <vector>
 
 static std::vector<int> Items(const Vector<int>& v) { return std::vector<int>(v.begin(), v.end()); }
-
-TEST(VectorGrowth, GrowsByItsStepAndKeepsCapacityAcrossClear) {
-    Vector<int> v;
-    for (int i = 0; i < 11; ++i) v.Add(i);
-    EXPECT_EQ(v.Capacity(), 20u);
-    v.Clear();
-    EXPECT_EQ(v.Size(), 0u);
-    EXPECT_EQ(v.Capacity(), 20u);
-}
 
 TEST(VectorGrowth, AddOfAnElementOfItselfSurvivesReallocation) {
     Vector<int> v(1, 1);
