@@ -92,31 +92,6 @@ TEST(M3GSceneTool, RefusesBadArgumentsAndUnwritableOutput) {
     EXPECT_EQ("m3g-scene: can't write " + lost + "\n", unwritable.err);
 }
 
-TEST(M3GSceneConversion, KnotIsALitSpinningSceneAndTheCubeStandsStill) {
-    TempDir dir;
-    std::unique_ptr<Scene> knot(WriteAndLoad(dir, "knot")), cube(WriteAndLoad(dir, "cube"));
-    for (Scene* scene : {knot.get(), cube.get()}) {
-        auto* cameraNode = static_cast<SceneNode*>(scene->Find(10, SceneObject::SOT_SceneNode));
-        auto* mesh = static_cast<Mesh*>(scene->Find(40, SceneObject::SOT_Resource));
-        EXPECT_TRUE(cameraNode && cameraNode->camera);
-        EXPECT_TRUE(mesh && mesh->GetNumVertexArrays() == 3 && mesh->batches.Size() > 0);
-    }
-    Vector<SceneObject*> found;
-    cube->FindAll(SceneObject::SOT_Animation, &found);
-    EXPECT_EQ(0u, found.Size());
-    // Slerp over a 4000 ms loop, two turns about a tilted axis: halfway between
-    // keys the group has turned a further 90 degrees, across the wrap too.
-    auto* group = static_cast<SceneNode*>(knot->Find(30, SceneObject::SOT_SceneNode));
-    ASSERT_TRUE(group && group->bindings[Actor::P_Rotation]);
-    const float axis[3] = {0.28f, 0.96f, 0.0f};
-    for (float time : {500.0f, 1500.0f, 2500.0f, 3500.0f, 4500.0f}) {
-        float half = float(M_PI) * time / 2000.0f, q[4];
-        group->bindings[Actor::P_Rotation]->GetChannelValues(time, q, 0, 3, 0);
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(axis[c] * std::sin(half), q[c], 1e-4f) << time;
-        EXPECT_NEAR(std::cos(half), q[3], 1e-4f) << time;
-    }
-}
-
 namespace {
 
 SkinnedMesh* FindSkin(Scene* scene) {

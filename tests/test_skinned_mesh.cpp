@@ -189,25 +189,6 @@ std::vector<uint32_t> Walk(std::mt19937& rng, unsigned int n, unsigned int verti
 
 }  // namespace
 
-TEST(SkinBatching, LocalBonesAsInARealMesh) {
-    for (unsigned int seed = 1; seed <= 4; ++seed) {
-        SCOPED_TRACE(seed);
-        std::mt19937 rng(seed);
-        const unsigned int kVertices = 600, kBones = 30;
-        std::vector<Ref> refs;
-        for (int i = 0; i < 900; ++i) {
-            uint32_t first = rng() % kVertices;
-            int bone = int((first / 40 + rng() % 3) % kBones);
-            uint32_t count = uint32_t(1 + rng() % 6);
-            refs.push_back({bone, first, count, int(1 + rng() % 50)});
-        }
-        std::vector<uint32_t> indices = Walk(rng, 2000, kVertices);
-        SkinRig rig(kVertices, kBones, refs, Cut(rng, 2000), indices, seed % 2 ? 2 : 4);
-        ExpectSameAsReference(rig);
-        EXPECT_GT(rig.mesh.batches.Size(), 1u);
-    }
-}
-
 // Nine and more bones per vertex and per strip: sub-batches end, restart
 // three back, or are too short and skip ahead; vertices under five and more
 // bones replace or drop weights.
