@@ -26,6 +26,7 @@
 #include "support/M3GBuilder.h"
 #include "support/RecordingRenderer.h"
 #include "support/RecordingResourceManager.h"
+#include "support/SceneTestUtil.h"
 #include "support/ScriptTestUtil.h"
 #include "support/TestSupport.h"
 
@@ -277,33 +278,14 @@ Bytes Skinned(uint32_t id, uint32_t skeleton, const std::vector<uint32_t>& bones
     return b;
 }
 
-struct Converted {
-    explicit Converted(const std::vector<unsigned char>& file)
-        : source(file.data(), unsigned(file.size()), false), loader(&source) {
-        auto start = std::chrono::steady_clock::now();
-        CaptureFd out(1);
-        loader.Load();
-        scene = loader.CreateScene();
-        printed = out.Stop();
-        seconds = SecondsSince(start);
-    }
-    ~Converted() { delete scene; }
-    SceneNode* NodeWithId(unsigned int id) {
-        return static_cast<SceneNode*>(scene->Find(id, SceneObject::SOT_SceneNode));
-    }
-    // One frame of every pass; what it printed.
+// One frame of every pass; what it printed.
+struct Converted : ConvertedScene {
+    using ConvertedScene::ConvertedScene;
     std::string Frame() {
-        Vector<SceneObject*> passes;
-        scene->FindAll(SceneObject::SOT_Pass, &passes);
         CaptureFd out(1);
-        for (SceneObject* pass : passes) manager.Update(static_cast<Pass*>(pass), 1);
+        for (Pass* pass : All<Pass>(scene)) manager.Update(pass, 1);
         return out.Stop();
     }
-    ROMSource source;
-    M3GLoader loader;
-    Scene* scene;
-    std::string printed;
-    double seconds;
     SceneManager manager;
 };
 

@@ -21,6 +21,7 @@
 #include "support/CountingNew.h"
 #include "support/DemoTestEnv.h"
 #include "support/M3GBuilder.h"
+#include "support/SceneTestUtil.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -111,13 +112,6 @@ struct Measured {
     unsigned long long Bound() const {
         return M3GLoader::kLoadBytesPerInputByte * input + M3GLoader::kBaseBudget;
     }
-    template <typename T>
-    std::vector<T*> All() {
-        std::vector<T*> out;
-        for (SceneObject* o : scene->objects)
-            if (T* t = dynamic_cast<T*>(o)) out.push_back(t);
-        return out;
-    }
     ROMSource source;
     M3GLoader loader;
     Scene* scene;
@@ -159,7 +153,7 @@ TEST(M3GBounds, SequenceSharedByItsTracks) {
     records.push_back(Record(22, World(1000, {group})));
     Measured m(SceneFile(records, 1));
     EXPECT_EQ(m.printed, "");
-    std::vector<Animation*> animations = m.All<Animation>();
+    std::vector<Animation*> animations = All<Animation>(m.scene);
     ASSERT_EQ(animations.size(), 1u);
     EXPECT_EQ(animations[0]->sequence->keys.Size(), 4000u);
     EXPECT_EQ(m.scene->Find(7)->GetObjectType(), SceneObject::SOT_SceneNode);
@@ -177,11 +171,11 @@ TEST(M3GBounds, TextureSharedByItsAppearances) {
                                  Record(22, World(1000, {5}))};
     Measured m(SceneFile(records, 1));
     EXPECT_EQ(m.printed, "");
-    std::vector<Texture2D*> textures = m.All<Texture2D>();
+    std::vector<Texture2D*> textures = All<Texture2D>(m.scene);
     ASSERT_EQ(textures.size(), 1u);
     EXPECT_EQ(textures[0]->id, 55u);
     EXPECT_EQ(textures[0]->width, 256u);
-    std::vector<TextureState*> states = m.All<TextureState>();  // with the samplers
+    std::vector<TextureState*> states = All<TextureState>(m.scene);  // with the samplers
     ASSERT_EQ(states.size(), 2 * kUses);
     for (TextureState* s : states) ASSERT_EQ(s->texture, textures[0]);
     EXPECT_LT(m.peak, 64 * kMB);  // a texture per use would take 2.6 GB
@@ -210,7 +204,7 @@ File ImageOnTexturesScene(unsigned int size) {
 TEST(M3GBounds, ImageSharedByItsTextures) {
     Measured m(ImageOnTexturesScene(64));
     EXPECT_EQ(m.printed, "");
-    std::vector<Texture2D*> all = m.All<Texture2D>();
+    std::vector<Texture2D*> all = All<Texture2D>(m.scene);
     ASSERT_EQ(all.size(), kUses);
     std::set<unsigned char*> blocks;
     for (Texture2D* t : all) {
@@ -243,7 +237,7 @@ TEST(M3GBounds, VertexArraysSharedByTheirMeshes) {
                                  Record(22, World(1000, {6}))};
     Measured m(SceneFile(records, 1));
     EXPECT_EQ(m.printed, "");
-    std::vector<Mesh*> meshes = m.All<Mesh>();
+    std::vector<Mesh*> meshes = All<Mesh>(m.scene);
     ASSERT_EQ(meshes.size(), kUses);
     for (unsigned int a = 0; a < 3; ++a) {
         std::set<unsigned char*> blocks;
@@ -283,7 +277,7 @@ TEST(M3GBounds, StripArraySharedByItsMeshes) {
                                  Record(22, World(1000, {5}))};
     Measured m(SceneFile(records, 1));
     EXPECT_EQ(m.printed, "");
-    std::vector<Mesh*> meshes = m.All<Mesh>();
+    std::vector<Mesh*> meshes = All<Mesh>(m.scene);
     ASSERT_EQ(meshes.size(), kUses);
     std::set<unsigned char*> blocks;
     for (Mesh* mesh : meshes) {
@@ -315,7 +309,7 @@ TEST(M3GBounds, IdenticalBoneReferencesBatchQuickly) {
     EXPECT_LT(file.size(), 8192u);
     Measured m(file);
     EXPECT_EQ(m.printed, "");
-    std::vector<SkinnedMesh*> meshes = m.All<SkinnedMesh>();
+    std::vector<SkinnedMesh*> meshes = All<SkinnedMesh>(m.scene);
     ASSERT_EQ(meshes.size(), 1u);
     ASSERT_EQ(meshes[0]->batches.Size(), 1u);
     EXPECT_EQ(meshes[0]->batches[0]->count, 65535u);
@@ -340,7 +334,7 @@ TEST(M3GBounds, ImplicitStripLengthsClampedToTheVertices) {
     std::string clamped = "M3G::Mesh::CreateArrays(): strips from vertex 0 run past the 100 "
                           "vertices, clamped\n";
     EXPECT_EQ(m.printed, clamped + clamped);
-    std::vector<Mesh*> meshes = m.All<Mesh>();
+    std::vector<Mesh*> meshes = All<Mesh>(m.scene);
     ASSERT_EQ(meshes.size(), 2u);
     for (Mesh* mesh : meshes) {
         ASSERT_EQ(mesh->batches.Size(), 2u);
@@ -491,13 +485,6 @@ TEST(M3GBounds, OutOfMemoryLeavesAnEmptyScene) {
 
 class M3GBoundsDemo : public DemoTestEnv {};
 
-// Nodes of the file (the demo scene adds render states of its own).
-unsigned int Nodes(Scene* scene) {
-    unsigned int n = 0;
-    for (SceneObject* o : scene->objects) n += o->GetObjectType() == SceneObject::SOT_SceneNode;
-    return n;
-}
-
 TEST_F(M3GBoundsDemo, LoadSceneOutOfMemoryGivesAnEmptyScene) {
     File file = LargeImageScene();
     platform.files["resource://large.m3g"] = std::string(file.begin(), file.end());
@@ -508,14 +495,14 @@ TEST_F(M3GBoundsDemo, LoadSceneOutOfMemoryGivesAnEmptyScene) {
     });
     EXPECT_EQ(printed, "M3GLoader::Load(): out of memory, the scene is empty\n");
     ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(Nodes(scene->scene), 0u);
+    EXPECT_EQ(All<SceneNode>(scene->scene).size(), 0u);  // the demo adds states of its own
     StarvedPlatform starved;
     printed = StdoutOf([&] { scene = engine->LoadScene("resource://large.m3g"); });
     EXPECT_EQ(printed,
               "Demo::Engine::LoadScene(): out of memory reading resource://large.m3g, the scene "
               "is empty\n");
     ASSERT_NE(scene, nullptr);
-    EXPECT_EQ(Nodes(scene->scene), 0u);
+    EXPECT_EQ(All<SceneNode>(scene->scene).size(), 0u);  // the demo adds states of its own
 }
 
 // Objects made once per record (the node a record becomes, a light's ten

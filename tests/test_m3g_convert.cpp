@@ -38,38 +38,12 @@ namespace {
 
 using File = std::vector<unsigned char>;
 
-template <typename T>
-std::vector<T*> All(Scene* scene) {
-    std::vector<T*> out;
-    for (SceneObject* o : scene->objects)
-        if (T* t = dynamic_cast<T*>(o)) out.push_back(t);
-    return out;
-}
-
 std::vector<float> Floats(const AttributeArray* a) {
     const float* f = reinterpret_cast<const float*>(a->data);
     return std::vector<float>(f, f + a->count * a->components);
 }
 
-// Loads and converts; keeps the loader (and its records) for comparison.
-struct Converted {
-    explicit Converted(const File& file)
-        : source(file.data(), unsigned(file.size()), false), loader(&source) {
-        CaptureFd out(1);
-        loader.Load();
-        scene = loader.CreateScene();
-        printed = out.Stop();
-    }
-    ~Converted() { delete scene; }
-    template <typename T>
-    T* Record(unsigned int index, M3G::Object::Type type) {
-        return static_cast<T*>(loader.GetObject(index, type));
-    }
-    ROMSource source;
-    M3GLoader loader;
-    Scene* scene;
-    std::string printed;
-};
+using Converted = ConvertedScene;
 
 // A node without transforms, enabled and visible; 2.0 nodes end with values
 // of their own.
@@ -146,10 +120,6 @@ File SampleScene(unsigned int compression = 1, bool v2 = false) {
          Record(5, camera), Record(12, spot), Record(12, directional), Record(4, background),
          Record(22, world)},
         compression, v2 ? 2 : 1);
-}
-
-SceneNode* NodeWithId(Scene* scene, unsigned int id) {
-    return static_cast<SceneNode*>(scene->Find(id, SceneObject::SOT_SceneNode));
 }
 
 }  // namespace
@@ -418,7 +388,7 @@ TEST(M3GConvert, ImagePixels) {
     };
     for (Case& k : cases) {
         Converted c(SceneFile({Record(10, k.data)}));
-        auto* image = c.Record<M3G::Image2D>(2, M3G::Object::T_Image2D);
+        auto* image = static_cast<M3G::Image2D*>(c.loader.GetObject(2, M3G::Object::T_Image2D));
         ASSERT_NE(image, nullptr) << k.name;
         CaptureFd out(1);
         ::Texture2D* texture = image->CreateTexture();

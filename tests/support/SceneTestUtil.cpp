@@ -2,6 +2,7 @@
 // descriptions for scene tests.
 #include "support/SceneTestUtil.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <iomanip>
@@ -22,8 +23,21 @@
 #include "render/MaterialState.h"
 #include "render/TextureSamplerState.h"
 #include "render/UniformState.h"
+#include "support/TestSupport.h"
 
 namespace testsupport {
+
+ConvertedScene::ConvertedScene(const std::vector<unsigned char>& file)
+    : source(file.data(), unsigned(file.size()), false), loader(&source) {
+    auto start = std::chrono::steady_clock::now();
+    CaptureFd out(1);
+    loader.Load();
+    scene = loader.CreateScene();
+    printed = out.Stop();
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+SceneNode* ConvertedScene::NodeWithId(unsigned int id) const { return testsupport::NodeWithId(scene, id); }
 
 std::unique_ptr<Animation> MakeAnimation(unsigned int componentCount, unsigned int interpolation,
                                          unsigned int repeatMode, float duration,

@@ -1,6 +1,6 @@
 // Helpers for scene graph tests: keyframe animations built in one call,
-// reference matrices in double precision, independent of the engine's math,
-// and a whole scene written out for comparison.
+// scene files converted, reference matrices in double precision, independent
+// of the engine's math, and a whole scene written out for comparison.
 #pragma once
 
 #include <initializer_list>
@@ -9,12 +9,38 @@
 #include <vector>
 
 #include "engine/Animation.h"
+#include "engine/Scene.h"
+#include "engine/SceneNode.h"
+#include "io/ROMSource.h"
+#include "m3g/M3GLoader.h"
 #include "math/Mat3.h"
 #include "math/Mat4.h"
 
-class Scene;
-
 namespace testsupport {
+
+// A scene file loaded and converted by a loader of its own, kept with its
+// records; what that printed on stdout and how long it took.
+struct ConvertedScene {
+    explicit ConvertedScene(const std::vector<unsigned char>& file);
+    ~ConvertedScene() { delete scene; }
+    SceneNode* NodeWithId(unsigned int id) const;
+    ROMSource source;
+    M3GLoader loader;
+    Scene* scene;
+    std::string printed;
+    double seconds;
+};
+
+template <typename T>
+std::vector<T*> All(Scene* scene) {
+    std::vector<T*> out;
+    for (SceneObject* o : scene->objects)
+        if (T* t = dynamic_cast<T*>(o)) out.push_back(t);
+    return out;
+}
+inline SceneNode* NodeWithId(Scene* scene, unsigned int id) {
+    return static_cast<SceneNode*>(scene->Find(id, SceneObject::SOT_SceneNode));
+}
 
 struct AnimKey {
     float time;
