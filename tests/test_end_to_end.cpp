@@ -1,13 +1,11 @@
 // The player as a whole, under the test display: a demo packed with vomra-pack
-// and rendered offline, checked by the pixels of its captured frames; and a
-// windowed run of the bundled demo ended by the Escape key. (Bad content:
-// test_player_robustness and test_check.)
+// and rendered offline, checked by the pixels of its captured frames. (Bad
+// content: test_player_robustness and test_check; Escape: test_shell.)
 #include "support/Png.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -135,32 +133,3 @@ TEST(EndToEnd, PackedDemoRendersItsPartsTargetsAndAnimationsIntoCapturedFrames) 
     for (int i = 5; i < 10; ++i) ExpectPixel(frames[i], 160, 120, 0, 128, 0, "part 2 frame " + std::to_string(i));
 }
 
-TEST(EndToEnd, WindowedRunEndsOnEscapeWithStatusZero) {
-    TempDir dir;
-    for (const char* name : {"vomra.res", "music.ogg"})
-        ASSERT_TRUE(testsupport::WriteFile(dir.File(name), testsupport::ReadFile(BinaryPath(name))));
-    // The player runs from the folder that holds vomra.res and the music, as a
-    // user would start it; the music is the clock (SDL's dummy audio driver).
-    const char* script =
-        "cd \"$1\" || exit 90\n"
-        "SDL_AUDIODRIVER=dummy \"$2\" --width 320 --height 240 >out.txt 2>err.txt &\n"
-        "pid=$!\n"
-        "for i in $(seq 100); do grep -q 'EGL' out.txt 2>/dev/null && break; sleep 0.1; done\n"
-        "sleep 1\n"
-        "xdotool search --sync --name '^Vomra Demo$' windowfocus --sync key Escape || exit 91\n"
-        "wait $pid\n"
-        "echo \"status=$?\"\n";
-    auto started = std::chrono::steady_clock::now();
-    CommandResult run = testsupport::Run({"/bin/bash", "-c", script, "bash", dir.Path(), BinaryPath("vomra")});
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("status=0"), std::string::npos) << run.out << run.err;
-    std::string out = testsupport::ReadFile(dir.File("out.txt"));
-    EXPECT_EQ(out.rfind("EGL ", 0), 0u) << out;
-    EXPECT_NE(out.find(" initialized\n"), std::string::npos) << out;
-    std::string err = testsupport::ReadFile(dir.File("err.txt"));
-    EXPECT_EQ(err.find("Couldn't"), std::string::npos) << err;  // the music loaded
-    EXPECT_EQ(err.find("ERROR"), std::string::npos) << err;
-    // The bundled demo lasts far longer: the run ended on the key.
-    EXPECT_LT(seconds, 15.0);
-}

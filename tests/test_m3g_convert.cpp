@@ -72,7 +72,7 @@ Bytes& Transformed(Bytes& b, float x, float y, float z, float sx, float sy, floa
         b.F32(v);
     return b;
 }
-const RefMat4 kRowsMatrix = {{1, 0, 0, 0, 0.5, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1}};  // columns
+const RefMat4 kRowsMatrix = {{{1, 0.5, 0, 5}, {0, 1, 0, 6}, {0, 0, 1, 7}, {0, 0, 0, 1}}};
 
 // One World with a camera, a textured mesh animated by two tracks, two
 // lights and a child of a type groups cannot hold; in either layout, the

@@ -7,6 +7,7 @@
 #include "math/Vec2.h"
 #include "math/Vec3.h"
 #include "math/Vec4.h"
+#include "support/SceneTestUtil.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,8 @@
 // Other translation units' statics are built from these, whatever the order.
 static_assert(Mat4::IDENTITY.m[15] == 1.0f && Quat::IDENTITY.w == 1.0f, "constant-initialised");
 
+using namespace testsupport;
+
 namespace {
 
 const double kPi = 3.141592653589793;
@@ -24,50 +27,13 @@ const Mat3 kCount3(1, 2, 3, 4, 5, 6, 7, 8, 9);  // rows (1 4 7) (2 5 8) (3 6 9)
 const Mat4 kCount4(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
 
 template <int N>
-struct D {
-    double a[N][N];  // [row][column]
-};
-
-template <int N>
-D<N> ToD(const float* m) {
-    D<N> r;
-    for (int row = 0; row < N; ++row)
-        for (int col = 0; col < N; ++col) r.a[row][col] = m[col * N + row];
-    return r;
-}
-D<3> Ref(const Mat3& m) { return ToD<3>(m.m); }
-D<4> Ref(const Mat4& m) { return ToD<4>(m.m); }
-
-template <int N>
-D<N> Mul(const D<N>& x, const D<N>& y) {
-    D<N> r{};
-    for (int i = 0; i < N; ++i)
-        for (int j = 0; j < N; ++j)
-            for (int k = 0; k < N; ++k) r.a[i][j] += x.a[i][k] * y.a[k][j];
-    return r;
-}
-
-// Rodrigues: rotation by angle about the normalised axis.
-D<3> RefRotation(double angle, double x, double y, double z) {
-    double len = std::sqrt(x * x + y * y + z * z);
-    double k[3] = {x / len, y / len, z / len};
-    double cross[3][3] = {{0, -k[2], k[1]}, {k[2], 0, -k[0]}, {-k[1], k[0], 0}};
-    double c = std::cos(angle), s = std::sin(angle);
-    D<3> r;
-    for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j)
-            r.a[i][j] = (i == j ? c : 0.0) + s * cross[i][j] + (1.0 - c) * k[i] * k[j];
-    return r;
-}
-
-template <int N>
-void ExpectClose(const D<N>& got, const D<N>& want, double tol) {
+void ExpectClose(const RefMat<N>& got, const RefMat<N>& want, double tol) {
     for (int row = 0; row < N; ++row)
         for (int col = 0; col < N; ++col)
             EXPECT_NEAR(got.a[row][col], want.a[row][col], tol) << "row " << row << " column " << col;
 }
-void ExpectClose(const Mat3& got, const D<3>& want, double tol) { ExpectClose(Ref(got), want, tol); }
-void ExpectClose(const Mat4& got, const D<4>& want, double tol) { ExpectClose(Ref(got), want, tol); }
+void ExpectClose(const Mat3& got, const RefMat3& want, double tol) { ExpectClose(Ref(got), want, tol); }
+void ExpectClose(const Mat4& got, const RefMat4& want, double tol) { ExpectClose(Ref(got), want, tol); }
 void ExpectClose(const Quat& q, double x, double y, double z, double w, double tol) {
     EXPECT_NEAR(q.x, x, tol);
     EXPECT_NEAR(q.y, y, tol);
@@ -165,10 +131,10 @@ TEST(MatrixProducts, MatchTheDefinitionWhenOutIsAnOperand) {
     Mat4::MatrixMultiplication(right, a, right);
     left3 *= d;
     Mat3::MatrixMultiplication(&right3, c, right3);
-    EXPECT_CLOSE(left, Mul(Ref(a), Ref(b)), 1e-5);
-    EXPECT_CLOSE(right, Mul(Ref(a), Ref(b)), 1e-5);
-    EXPECT_CLOSE(left3, Mul(Ref(c), Ref(d)), 1e-5);
-    EXPECT_CLOSE(right3, Mul(Ref(c), Ref(d)), 1e-5);
+    EXPECT_CLOSE(left, RefMul(Ref(a), Ref(b)), 1e-5);
+    EXPECT_CLOSE(right, RefMul(Ref(a), Ref(b)), 1e-5);
+    EXPECT_CLOSE(left3, RefMul(Ref(c), Ref(d)), 1e-5);
+    EXPECT_CLOSE(right3, RefMul(Ref(c), Ref(d)), 1e-5);
 }
 
 TEST(MatrixMechanics, TransposeRotationBlockAndLoadsOverEveryElement) {
@@ -190,8 +156,8 @@ TEST(MatrixInverse, InverseTimesMatrixIsTheIdentity) {
         Mat4 m4 = Random<Mat4>(rng), inv4 = m4;
         inv3.LoadInverse();
         inv4.LoadInverse();
-        EXPECT_CLOSE(Mul(Ref(inv3), Ref(m3)), Ref(Mat3()), 1e-5);
-        EXPECT_CLOSE(Mul(Ref(inv4), Ref(m4)), Ref(Mat4()), 1e-5);
+        EXPECT_CLOSE(RefMul(Ref(inv3), Ref(m3)), Ref(Mat3()), 1e-5);
+        EXPECT_CLOSE(RefMul(Ref(inv4), Ref(m4)), Ref(Mat4()), 1e-5);
     }
 }
 
@@ -212,8 +178,8 @@ TEST(MatrixInverse, DeterminantThresholdIsHalfAThousandth) {
             EXPECT_EQ(inv3, Mat3::IDENTITY);
             EXPECT_EQ(inv4, Mat4::IDENTITY);
         } else {
-            EXPECT_CLOSE(Mul(Ref(inv3), Ref(m3)), Ref(Mat3()), 1e-3);
-            EXPECT_CLOSE(Mul(Ref(inv4), Ref(m4)), Ref(Mat4()), 1e-3);
+            EXPECT_CLOSE(RefMul(Ref(inv3), Ref(m3)), Ref(Mat3()), 1e-3);
+            EXPECT_CLOSE(RefMul(Ref(inv4), Ref(m4)), Ref(Mat4()), 1e-3);
         }
     }
 }
@@ -240,7 +206,7 @@ TEST(Rotations, EveryFormAgreesWithRodrigues) {
                           {kPi, 1, 1, 1}, {4.5, 0, 3, 0}, {-kPi / 2, 2, 2, -1}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.angle);
-        const D<3> want = RefRotation(c.angle, c.x, c.y, c.z);
+        const RefMat3 want = RefRotation(c.angle, c.x, c.y, c.z);
         const float angle = float(c.angle);
         const Vec3 axis(float(c.x), float(c.y), float(c.z));
         Mat3 rotate, fromQuat;
@@ -266,9 +232,9 @@ TEST(Rotations, EulerOrders) {
     Quat q;
     q.LoadFromEulerXYZ(0.4f, -1.1f, 2.0f);
     EXPECT_CLOSE(e.LoadFromEuler(0.2f, 2.5f, -2.3f),
-                 Mul(Mul(RefRotation(0.2, 0, 1, 0), RefRotation(2.5, 0, 0, 1)), RefRotation(-2.3, 1, 0, 0)), 1e-6);
+                 RefMul(RefMul(RefRotation(0.2, 0, 1, 0), RefRotation(2.5, 0, 0, 1)), RefRotation(-2.3, 1, 0, 0)), 1e-6);
     EXPECT_CLOSE(fromQuat.LoadFromQuaternion(q),
-                 Mul(Mul(RefRotation(1.1, 0, 1, 0), RefRotation(2.0, 0, 0, 1)), RefRotation(-0.4, 1, 0, 0)), 1e-6);
+                 RefMul(RefMul(RefRotation(1.1, 0, 1, 0), RefRotation(2.0, 0, 0, 1)), RefRotation(-0.4, 1, 0, 0)), 1e-6);
 }
 
 TEST(QuatAlgebra, ProductComposesRotationsAndInverseUndoesThem) {
@@ -280,7 +246,7 @@ TEST(QuatAlgebra, ProductComposesRotationsAndInverseUndoesThem) {
         Mat3 ra, rb, rab;
         ra.LoadFromQuaternion(a);
         rb.LoadFromQuaternion(b);
-        EXPECT_CLOSE(rab.LoadFromQuaternion(a * b), Mul(Ref(ra), Ref(rb)), 1e-5);
+        EXPECT_CLOSE(rab.LoadFromQuaternion(a * b), RefMul(Ref(ra), Ref(rb)), 1e-5);
     }
     // Unnormalised quaternions invert too: conjugate over the squared length.
     const Quat q(1, -2, 3, 4);
@@ -354,7 +320,7 @@ TEST(LookAt, ViewMapsTheEyeToTheOriginAndTheCentreOntoMinusZ) {
     // Up 45 degrees off the view direction: the side and up rows shorten to sin 45.
     view.LoadLookAt(Vec3::ZERO, Vec3(0, 0, -1), Vec3(0, 1, 1));
     const double h = std::sqrt(0.5);
-    EXPECT_CLOSE(view.GetRotation(), D<3>{{{h, 0, 0}, {0, h, 0}, {0, 0, 1}}}, 1e-6);
+    EXPECT_CLOSE(view.GetRotation(), RefMat3{{{h, 0, 0}, {0, h, 0}, {0, 0, 1}}}, 1e-6);
 }
 
 TEST(LookAt, TransformOrientationKeepsQuaternionAndMatrixInStep) {
@@ -397,7 +363,7 @@ TEST(TransformComposite, AppliesMatrixThenScaleThenRotationThenTranslation) {
         tr.LoadTranslate(t.translation.x, t.translation.y, t.translation.z);
         rot.SetRotation(t.rotationMatrix);
         sc.LoadScale(t.scale.x, t.scale.y, t.scale.z);
-        const D<4> want = Mul(Mul(Mul(Ref(tr), Ref(rot)), Ref(sc)), Ref(t.matrix));
+        const RefMat4 want = RefMul(RefMul(RefMul(Ref(tr), Ref(rot)), Ref(sc)), Ref(t.matrix));
         const Mat4 out = t.CalculateComposite();
         EXPECT_CLOSE(out, want, 1e-5);
         t.CalculateComposite(&t.matrix);  // the result may overwrite the general matrix

@@ -1,5 +1,6 @@
 // The SDL/EGL shell: command-line options, the application lifecycle it drives,
-// events, frame limits and capture, and start-up failures. Needs an X display.
+// events, frame pacing, and start-up failures. Needs an X display. (Captures:
+// the player tests.)
 #include "app/SDLApp.h"
 #include "support/TestSupport.h"
 
@@ -189,21 +190,6 @@ TEST_F(ShellRun, KeysBecomeInputMessagesAndUserEventsSystemMessages) {
     std::vector<std::string> tail(g_log.begin() + 4, g_log.end());
     std::vector<std::string> want = {"Input 3 0", "Input 5 32", "Input 5 0", "System 2"};
     EXPECT_EQ(tail, want);
-}
-
-TEST_F(ShellRun, FrameLimitAndCaptureWriteNumberedPictures) {
-    testsupport::TempDir dir;  // the capture folder inside it does not exist yet
-    Args args({"--frames", "3", "--capture", dir.File("made")});
-    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
-    EXPECT_EQ(app.Run(), 0);
-    EXPECT_EQ(g_renders, 3);
-    EXPECT_EQ(g_log[1], "Options - offline");
-    for (int i = 0; i < 3; ++i) {
-        std::string png = testsupport::ReadFile(dir.File("made/frame-00000" + std::to_string(i) + ".png"));
-        ASSERT_GT(png.size(), 8u) << i;
-        EXPECT_EQ(png.substr(1, 3), "PNG");
-    }
-    EXPECT_FALSE(testsupport::FileExists(dir.File("made/frame-000003.png")));
 }
 
 TEST_F(ShellRun, WithoutTheRequestedSamplesMultisamplingIsDroppedWithAWarning) {

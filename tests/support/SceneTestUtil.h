@@ -57,15 +57,29 @@ std::unique_ptr<Animation> MakeAnimation(unsigned int componentCount, unsigned i
 // objects, values and links.
 std::string DescribeScene(Scene* scene);
 
-// Column-major 4x4 in double precision.
-struct RefMat4 {
-    double m[16];
+// N x N in double precision, a[row][column].
+template <int N>
+struct RefMat {
+    double a[N][N];
 };
+using RefMat3 = RefMat<3>;
+using RefMat4 = RefMat<4>;
+RefMat3 Ref(const Mat3& m);  // of the engine's column-major floats
+RefMat4 Ref(const Mat4& m);
+template <int N>
+RefMat<N> RefMul(const RefMat<N>& x, const RefMat<N>& y) {
+    RefMat<N> r{};
+    for (int i = 0; i < N; ++i)
+        for (int j = 0; j < N; ++j)
+            for (int k = 0; k < N; ++k) r.a[i][j] += x.a[i][k] * y.a[k][j];
+    return r;
+}
 RefMat4 RefTranslate(double x, double y, double z);
 RefMat4 RefScale(double x, double y, double z);
-// Counter-clockwise by angle (radians) about a unit axis, looking down the axis.
+// Counter-clockwise by angle (radians) about an axis of any length, looking
+// down the axis (Rodrigues); as a 3x3 and as a 4x4.
+RefMat3 RefRotation(double angle, double x, double y, double z);
 RefMat4 RefRotate(double angle, double x, double y, double z);
-RefMat4 RefMul(const RefMat4& a, const RefMat4& b);
 double MaxDiff(const Mat4& a, const RefMat4& b);
 // Largest deviation of transpose(n) x (upper 3x3 of a) from the identity: zero
 // exactly when n is the inverse transpose of a's linear part.
