@@ -15,14 +15,12 @@ TEST(VectorGrowth, AddOfAnElementOfItselfSurvivesReallocation) {
     EXPECT_EQ(Items(v), std::vector<int>(21, 42));
 }
 
-TEST(VectorRemoval, RemoveMovesTheLastElementRemoveOrderedKeepsOrder) {
+TEST(VectorRemoval, RemoveMovesTheLastElement) {
     Vector<int> v;
     for (int i = 1; i <= 4; ++i) v.Add(i);
     EXPECT_TRUE(v.Remove(1));
     EXPECT_FALSE(v.Remove(7));
     EXPECT_EQ(Items(v), (std::vector<int>{4, 2, 3}));
-    v.RemoveOrdered(0);
-    EXPECT_EQ(Items(v), (std::vector<int>{2, 3}));
 }
 
 TEST(VectorCopy, CopiesAreIndependent) {
