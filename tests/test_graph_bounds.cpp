@@ -207,11 +207,13 @@ TEST(GraphBounds, CycleCheckSeesPathsThroughSharedAndDetachedNodes) {
     d.Attach(&a);
     d.Attach(&e);
     d.Attach(&b);
-    EXPECT_EQ(out.Stop(),
-              "SceneNode::Attach(): node would become its own descendant, ignored\n"
-              "SceneNode::Attach(): node would become its own descendant, ignored\n"
-              "SceneNode::Attach(): node would become its own descendant, ignored\n");
+    a.Attach(&a);
+    a.Attach(static_cast<SceneNode*>(nullptr));
+    const std::string cycle = "SceneNode::Attach(): node would become its own descendant, ignored\n";
+    EXPECT_EQ(out.Stop(), cycle + cycle + cycle + cycle + "SceneNode::Attach(): null child, ignored\n");
     EXPECT_EQ(d.children.Size(), 0u);
+    EXPECT_EQ(a.children.Size(), 1u);
+    EXPECT_EQ(a.parent, nullptr);
     // Across a ladder whose 2^60 paths must not be followed one by one.
     Ladder ladder(60);
     CaptureFd deep(1);

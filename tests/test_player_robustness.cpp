@@ -21,11 +21,13 @@ using namespace testsupport;
 
 namespace {
 
-CommandResult Capture(const TempDir& dir, const std::string& archive, int frames) {
-    return Run({BinaryPath("vomra"), "--archive", archive, "--capture", dir.File("frames"),
-                             "--frames", std::to_string(frames), "--width", "64", "--height", "48",
-                             "--fps", "10"},
-                            60);
+// The first occurrence of an option wins: those given come first.
+CommandResult Capture(const TempDir& dir, const std::string& archive, int frames,
+                      std::vector<std::string> more = {}) {
+    more.insert(more.begin(), BinaryPath("vomra"));
+    more.insert(more.end(), {"--archive", archive, "--capture", dir.File("frames"), "--frames",
+                             std::to_string(frames), "--width", "64", "--height", "48", "--fps", "10"});
+    return testsupport::Run(more, 60);
 }
 
 bool FrameIsBlack(const TempDir& dir, int i) {
@@ -206,10 +208,7 @@ TEST(NonRegularFiles, AreRefusedWhereverTheyAreNamed) {
             ++count;
         EXPECT_EQ(count, 4u) << run.out;  // script, scene, image, shader
 
-        CommandResult asArchive = testsupport::Run(
-            {BinaryPath("vomra"), "--archive", path, "--capture", dir.File("frames"), "--frames", "1",
-             "--width", "64", "--height", "48"},
-            30);
+        CommandResult asArchive = Capture(dir, archive, 1, {"--archive", path});
         ASSERT_FALSE(asArchive.timedOut);
         EXPECT_NE(asArchive.out.find("Warning: can't open " + path), std::string::npos) << asArchive.out;
     }
@@ -237,10 +236,7 @@ TEST(ScreenDepth, ScenesDrawnToTheScreenAreDepthTested) {
     std::string archive = PackDemo(dir, {{"scripts/init.lua", init}, {"d.vert", depthVert}, {"c.frag", colourFrag}});
     for (const char* mode : {"--window", "--headless"}) {
         SCOPED_TRACE(mode);
-        CommandResult run = testsupport::Run({BinaryPath("vomra"), mode, "--archive", archive, "--capture",
-                                              dir.File("frames"), "--frames", "1", "--width", "64",
-                                              "--height", "48", "--fps", "10"},
-                                             60);
+        CommandResult run = Capture(dir, archive, 1, {mode});
         ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
         RgbImage frame;
         ASSERT_TRUE(ReadPng(dir.File("frames/frame-000000.png"), &frame));
@@ -258,10 +254,7 @@ TEST(ScriptTimeLimit, EndlessStartScriptIsAbortedAndWhatItBuiltPlays) {
         PackDemo(dir, {{"scripts/init.lua", OnePartScript("resource://q.vert", "resource://w.frag", 1000) + "while true do end\n"},
                    {"q.vert", kScreenQuadVert},
                    {"w.frag", kWhiteFrag}});
-    CommandResult run = testsupport::Run({BinaryPath("vomra"), "--script-time-limit", "1", "--archive", archive,
-                                          "--capture", dir.File("frames"), "--frames", "2", "--width", "64",
-                                          "--height", "48", "--fps", "10"},
-                                         60);
+    CommandResult run = Capture(dir, archive, 2, {"--script-time-limit", "1"});
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("ERROR: script ran longer than the 1 s limit\n"), std::string::npos) << run.err;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "io/DataSource.h"
+
 #include <algorithm>
 #include <chrono>
 #include <csignal>
@@ -11,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -57,6 +60,14 @@ std::string ReadFile(const std::string& path) {
 bool FileExists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
+}
+
+std::string ReadAll(DataSource* source) {
+    std::unique_ptr<DataSource> s(source);
+    if (!s) return "<null>";
+    std::string out(s->GetLength(), '\0');
+    if (!out.empty()) s->Read(&out[0], unsigned(out.size()));
+    return out;
 }
 
 std::vector<std::string> FolderEntries(const std::string& folder) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class DataSource;
+
 namespace testsupport {
 
 // A fresh folder under /tmp, removed with everything in it on destruction.
@@ -27,6 +29,8 @@ bool WriteFile(const std::string& path, const std::vector<unsigned char>& bytes)
 bool WriteFileMakingDirs(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
+// Reads a source whole and deletes it; "<null>" for none.
+std::string ReadAll(DataSource* source);
 // Names in a folder, sorted, without "." and "..".
 std::vector<std::string> FolderEntries(const std::string& folder);
 
