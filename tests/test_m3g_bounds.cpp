@@ -68,14 +68,11 @@ Bytes MeshRecord(uint32_t id, uint32_t buffer, unsigned int count, uint32_t stri
 }
 
 Bytes Appearance(const std::vector<uint32_t>& textures) {
-    Bytes b;
-    return b.Object3D(0).U8(0).U32(0).U32(0).U32(0).U32(0).Refs(textures);
+    return Bytes().Object3D(0).U8(0).U32(0).U32(0).U32(0).U32(0).Refs(textures);
 }
 
 Bytes TextureRecord(uint32_t id, uint32_t image) {
-    Bytes b;
-    b.Object3D(id).U8(0).U8(0).U32(image).U32(0).U8(0).U8(240).U8(240).U8(208).U8(210);
-    return b;
+    return Bytes().Object3D(id).U8(0).U8(0).U32(image).U32(0).U8(0).U8(240).U8(240).U8(208).U8(210);
 }
 
 // An RGBA image of zero pixels, or of palette indices into one entry.
@@ -377,14 +374,6 @@ std::vector<int> Types(M3GLoader& loader) {
     return types;
 }
 
-// 2.0 objects end their common fields with a flag; the background then has
-// the stencil fields.
-File Background20() {
-    Bytes b;
-    b.Object3D(5).U8(0).U8(10).U8(20).U8(30).U8(40).U32(0).U8(0x20).U8(0x20);
-    b.U32(0).U32(0).U32(0).U32(0).U8(1).U8(1).F32(0.5f).U32(0x1FF).U32(9);
-    return Record(4, b);
-}
 
 }  // namespace
 
@@ -392,9 +381,8 @@ File Background20() {
 // it inflated: no zero tail read as a thousand header records, so a later
 // 2.0 record keeps the 2.0 layout.
 TEST(M3GBounds, EarlyStreamEndReadsNoZeroTail) {
-    File file = M3GFile({Section({Record(0, HeaderData(2))}),
-                         CutSection(Materials(2), ~size_t(0), 5000), Section({Background20()})});
-    Measured m(file);
+    Measured m(M3GFile({Section({Record(0, HeaderData(2))}), CutSection(Materials(2), ~size_t(0), 5000),
+                        Section({Record(4, Background(true))})}));
     EXPECT_EQ(Types(m.loader), (std::vector<int>{0, 13, 13, 4}));
     EXPECT_EQ(m.loader.version, 1u);
     auto* background =

@@ -86,13 +86,6 @@ File Plain(unsigned int type, uint32_t id) {
     return Record(type, Bytes().Object3D(id));
 }
 
-Bytes BackgroundData(bool v2 = false) {
-    Bytes b(v2);
-    b.Object3D(5).U8(10).U8(20).U8(30).U8(40).U32(0).U8(0x20).U8(0x20);
-    b.U32(0).U32(0).U32(0).U32(0).U8(1);
-    return b;
-}
-
 template <typename T>
 std::vector<T> Span(const T* p, size_t n) {
     return p ? std::vector<T>(p, p + n) : std::vector<T>();
@@ -414,11 +407,7 @@ TEST(M3GLayouts, BothLayoutsReadTheSameFields) {
          [](M3GLoader*) { return Fields(); },
          F(161, 165, 169, 1, 0, 1, 1.5, 0.25, -10, 20, 3, -4), {}, {}},
         {"background: colour clear (1.0) or stencil and clear values (2.0)",
-         [](bool v2) {
-             Bytes b = BackgroundData(v2).U8(1);
-             if (v2) b.F32(0.5f).U32(0x1FF).U32(9);
-             return std::vector<File>{Record(4, b)};
-         },
+         [](bool v2) { return std::vector<File>{Record(4, Background(v2))}; },
          [](M3GLoader* l) {
              auto* b = At<M3G::Background>(l, 2);
              return b ? F(b->depthClearEnabled, b->imageModeX) << Span(b->color, 4) : Fields();

@@ -61,6 +61,12 @@ Bytes& Bytes::Refs(const std::vector<uint32_t>& indices) {
     return *this;
 }
 
+Bytes Background(bool v2) {
+    Bytes b(v2);
+    b.Object3D(5).U8(10).U8(20).U8(30).U8(40).U32(0).U8(0x20).U8(0x20);
+    b.U32(0).U32(0).U32(0).U32(0).U8(1).U8(1);
+    return v2 ? b.F32(0.5f).U32(0x1FF).U32(9) : b;
+}
 Bytes Group(uint32_t userId, const std::vector<uint32_t>& children) {
     return Bytes().PlainNode(userId).Refs(children);
 }

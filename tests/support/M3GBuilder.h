@@ -32,6 +32,9 @@ public:
 };
 
 std::vector<unsigned char> Record(unsigned int type, const Bytes& data);
+// A background of colour 10 20 30 40 without image, clearing depth; 1.0 then
+// clears colour, 2.0 stencil, to the depth 0.5 and stencil 0x1FF (and an extra 9).
+Bytes Background(bool v2);
 // 1.0 group and World records; a World without camera or background.
 Bytes Group(uint32_t userId, const std::vector<uint32_t>& children);
 Bytes World(uint32_t userId, const std::vector<uint32_t>& children);
