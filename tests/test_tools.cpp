@@ -3,10 +3,10 @@
 // report of scene files built byte by byte here, as text and as JSON.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "support/M3GBuilder.h"
 #include "support/TestSupport.h"
@@ -17,130 +17,9 @@ namespace {
 
 using File = std::vector<unsigned char>;
 
-// ------------------------------------------------------------ a strict JSON reader
-
-struct Json {
-    enum Kind { Null, Bool, Number, String, Array, Object } kind = Null;
-    bool flag = false;
-    double number = 0.0;
-    std::string text;
-    std::vector<Json> items;
-    std::vector<std::pair<std::string, Json>> fields;
-
-    const Json& operator[](const std::string& key) const {
-        static const Json none;
-        for (const auto& f : fields)
-            if (f.first == key) return f.second;
-        return none;
-    }
-    const Json& operator[](size_t i) const {
-        static const Json none;
-        return i < items.size() ? items[i] : none;
-    }
-};
-
-bool ValidUtf8(const std::string& s) {
-    for (size_t i = 0, n; i < s.size(); i += n) {
-        unsigned char c = (unsigned char)s[i];
-        n = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3 : c >= 0xF0 && c < 0xF5 ? 4 : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (size_t k = 1; k < n; ++k)
-            if (((unsigned char)s[i + k] & 0xC0) != 0x80) return false;
-    }
-    return true;
-}
-
-// Accepts exactly one JSON value (RFC 8259) and nothing else.
-class JsonReader {
-public:
-    explicit JsonReader(const std::string& text) : s(text) {}
-    bool Read(Json* out) { return ValidUtf8(s) && Value(out, 0) && (Space(), at == s.size()); }
-
-private:
-    void Space() {
-        while (at < s.size() && (s[at] == ' ' || s[at] == '\n' || s[at] == '\r' || s[at] == '\t')) ++at;
-    }
-    bool Word(const char* w) {
-        size_t n = strlen(w);
-        return s.compare(at, n, w) == 0 && (at += n, true);
-    }
-    bool Digits() {
-        size_t from = at;
-        while (at < s.size() && isdigit((unsigned char)s[at])) ++at;
-        return at > from;
-    }
-    bool Hex4(unsigned int* v) {
-        std::string h = s.substr(at, 4);
-        if (h.size() < 4 || h.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) return false;
-        *v = unsigned(strtoul(h.c_str(), nullptr, 16));
-        return at += 4, true;
-    }
-    bool Str(std::string* out) {
-        if (!Word("\"")) return false;
-        while (at < s.size() && (unsigned char)s[at] >= 0x20) {
-            char c = s[at++];
-            if (c == '"') return true;
-            if (c != '\\') {
-                *out += c;
-                continue;
-            }
-            const char* plain = at < s.size() && s[at] ? strchr("\"\\/bfnrt", s[at]) : nullptr;
-            if (plain) {
-                *out += "\"\\/\b\f\n\r\t"[plain - "\"\\/bfnrt"];
-                ++at;
-                continue;
-            }
-            unsigned int cp, low;
-            if (!Word("u") || !Hex4(&cp) || (cp >= 0xDC00 && cp < 0xE000)) return false;
-            if (cp >= 0xD800 && cp < 0xDC00) {
-                if (!Word("\\u") || !Hex4(&low) || low < 0xDC00 || low >= 0xE000) return false;
-                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
-            }
-            static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
-            const int more = cp < 0x80 ? 0 : cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
-            *out += char(kLead[more] | cp >> (6 * more));
-            for (int k = more - 1; k >= 0; --k) *out += char(0x80 | (cp >> (6 * k) & 0x3F));
-        }
-        return false;
-    }
-    bool Value(Json* out, int depth) {
-        Space();
-        if (depth > 1000) return false;
-        if (Word("{") || Word("[")) {
-            const bool object = s[at - 1] == '{';
-            out->kind = object ? Json::Object : Json::Array;
-            Space();
-            if (Word(object ? "}" : "]")) return true;
-            do {
-                Json* item;
-                if (object) {
-                    out->fields.emplace_back();
-                    item = &out->fields.back().second;
-                    if (!(Space(), Str(&out->fields.back().first)) || !(Space(), Word(":"))) return false;
-                } else {
-                    out->items.emplace_back();
-                    item = &out->items.back();
-                }
-                if (!Value(item, depth + 1)) return false;
-                Space();
-            } while (Word(","));
-            return Word(object ? "}" : "]");
-        }
-        if (at < s.size() && s[at] == '"') return out->kind = Json::String, Str(&out->text);
-        if (Word("true") || Word("false")) return out->kind = Json::Bool, out->flag = s[at - 2] == 'u', true;
-        if (Word("null")) return true;
-        size_t from = at;
-        Word("-");
-        if ((!Word("0") && !Digits()) || (Word(".") && !Digits())) return false;
-        if ((Word("e") || Word("E")) && (Word("+") || Word("-"), !Digits())) return false;
-        out->kind = Json::Number;
-        out->number = strtod(s.substr(from, at - from).c_str(), nullptr);
-        return true;
-    }
-
-    const std::string& s;
-    size_t at = 0;
-};
+// m3g-info's JSON is read by a strict parser: one RFC 8259 value, valid UTF-8,
+// nothing after it.
+using Json = nlohmann::json;
 
 // ------------------------------------------------------------ running the programs
 
@@ -248,9 +127,8 @@ uint32_t Get32(const File& b, size_t at) {
 Json Report(const std::string& path) {
     CommandResult r = RunTool("m3g-info", {"--json", path});
     EXPECT_EQ(r.exitCode, 0) << path << ": " << r.err;
-    Json v;
-    EXPECT_TRUE(JsonReader(r.out).Read(&v)) << path << ":\n" << r.out;
-    return v;
+    EXPECT_TRUE(Json::accept(r.out)) << path << ":\n" << r.out;
+    return Json::parse(r.out, nullptr, false);
 }
 
 // A scene built here, so that every line of the text is known: a spot light,
@@ -392,26 +270,26 @@ TEST(M3GInfoTree, SkinnedMeshShowsItsBonesAndBatches) {
     TempDir dir;
     WriteFile(dir.File("three.m3g"), SkinnedScene(3));
     Json three = Report(dir.File("three.m3g"));
-    const Json& skin = three["worlds"][0]["children"][0]["skin"];
-    EXPECT_EQ(skin["bones"].number, 3.0);
-    EXPECT_EQ(skin["references"].number, 3.0);
+    Json& skin = three["worlds"][0]["children"][0]["skin"];
+    EXPECT_EQ(skin["bones"].get<double>(), 3.0);
+    EXPECT_EQ(skin["references"].get<double>(), 3.0);
     // Three bones fit one batch, which draws the whole strip.
-    ASSERT_EQ(skin["batches"].items.size(), 1u);
-    EXPECT_EQ(skin["batches"][0]["bones"].number, 3.0);
-    EXPECT_EQ(skin["batches"][0]["elements"].number, 3.0);
-    EXPECT_EQ(skin["skeleton"]["userId"].number, 50.0);
-    EXPECT_EQ(skin["skeleton"]["children"].items.size(), 3u);
+    ASSERT_EQ(skin["batches"].size(), 1u);
+    EXPECT_EQ(skin["batches"][0]["bones"].get<double>(), 3.0);
+    EXPECT_EQ(skin["batches"][0]["elements"].get<double>(), 3.0);
+    EXPECT_EQ(skin["skeleton"]["userId"].get<double>(), 50.0);
+    EXPECT_EQ(skin["skeleton"]["children"].size(), 3u);
 
     // Sixteen bones do not fit one batch of at most eight.
     WriteFile(dir.File("sixteen.m3g"), SkinnedScene(16));
     Json sixteen = Report(dir.File("sixteen.m3g"));
-    const Json& big = sixteen["worlds"][0]["children"][0]["skin"];
-    EXPECT_EQ(big["bones"].number, 16.0);
-    ASSERT_GE(big["batches"].items.size(), 2u);
+    Json& big = sixteen["worlds"][0]["children"][0]["skin"];
+    EXPECT_EQ(big["bones"].get<double>(), 16.0);
+    ASSERT_GE(big["batches"].size(), 2u);
     double elements = 0.0;
-    for (const Json& b : big["batches"].items) {
-        EXPECT_LE(b["bones"].number, 8.0);
-        elements += b["elements"].number;
+    for (Json& b : big["batches"]) {
+        EXPECT_LE(b["bones"].get<double>(), 8.0);
+        elements += b["elements"].get<double>();
     }
     // Consecutive strip batches overlap, so together they draw at least the strip.
     EXPECT_GE(elements, 16.0);
@@ -432,12 +310,12 @@ TEST(M3GInfoJson, StringsAreEscapedAndTheSameReportAsText) {
     TempDir dir;
     WriteFile(dir.File("odd.m3g"), M3GFile({Section({Record(0, header), Record(255, reference)})}));
     Json r = Report(dir.File("odd.m3g"));
-    EXPECT_EQ(r["header"]["authoring"].text, "a\"\\\x01\xC3\xA9\xEF\xBF\xBDz");
-    EXPECT_TRUE(r["header"]["hasExternalReferences"].flag);
-    EXPECT_EQ(r["header"]["totalFileSize"].number, 7.0);
-    ASSERT_EQ(r["externalReferences"].items.size(), 1u);
-    EXPECT_EQ(r["externalReferences"][0]["uri"].text, "file.m3g");
-    EXPECT_EQ(r["externalReferences"][0]["object"].number, 2.0);
+    EXPECT_EQ(r["header"]["authoring"].get<std::string>(), "a\"\\\x01\xC3\xA9\xEF\xBF\xBDz");
+    EXPECT_TRUE(r["header"]["hasExternalReferences"].get<bool>());
+    EXPECT_EQ(r["header"]["totalFileSize"].get<double>(), 7.0);
+    ASSERT_EQ(r["externalReferences"].size(), 1u);
+    EXPECT_EQ(r["externalReferences"][0]["uri"].get<std::string>(), "file.m3g");
+    EXPECT_EQ(r["externalReferences"][0]["object"].get<double>(), 2.0);
     CommandResult text = RunTool("m3g-info", {dir.File("odd.m3g")});
     EXPECT_NE(
         text.out.find("Header: version 1.0, total file size 7 B, approximate content size 8 B, external "
@@ -459,11 +337,12 @@ TEST(M3GInfoDamage, ReadingMessagesAreReportedWithStatusZero) {
     WriteFile(dir.File("cut.m3g"), cut);
     Json r = Report(dir.File("cut.m3g"));
     // Then what is left of the section is read up to the record it cuts.
-    ASSERT_EQ(r["messages"]["loader"].items.size(), 3u);
-    EXPECT_EQ(r["messages"]["loader"][0].text, "M3GLoader::Load(): section at " + std::to_string(second) +
-                                                   " claims " + std::to_string(claimed) + " B, 20 B left");
-    EXPECT_EQ(r["objects"]["total"].number, 1.0);
-    EXPECT_EQ(r["worlds"].items.size(), 0u);
+    ASSERT_EQ(r["messages"]["loader"].size(), 3u);
+    EXPECT_EQ(r["messages"]["loader"][0].get<std::string>(),
+              "M3GLoader::Load(): section at " + std::to_string(second) + " claims " +
+                  std::to_string(claimed) + " B, 20 B left");
+    EXPECT_EQ(r["objects"]["total"].get<double>(), 1.0);
+    EXPECT_EQ(r["worlds"].size(), 0u);
     CommandResult text = RunTool("m3g-info", {dir.File("cut.m3g")});
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_NE(text.out.find(
@@ -482,18 +361,18 @@ TEST(M3GInfoDamage, EndlessRepeatsAreCutShort) {
     TempDir dir;
     WriteFile(dir.File("many.m3g"), SceneFile({Record(9, Group(5, {})), Record(22, world)}, 1));
     Json r = Report(dir.File("many.m3g"));
-    const Json& children = r["worlds"][0]["children"];
-    ASSERT_EQ(children.items.size(), 50000u);
-    EXPECT_EQ(children[0]["userId"].number, 5.0);
-    EXPECT_TRUE(children[1]["repeated"].flag);
-    EXPECT_EQ(r["worlds"][0]["childrenNotShown"].number, 10000.0);
-    EXPECT_TRUE(r["truncated"].flag);
+    Json& children = r["worlds"][0]["children"];
+    ASSERT_EQ(children.size(), 50000u);
+    EXPECT_EQ(children[0]["userId"].get<double>(), 5.0);
+    EXPECT_TRUE(children[1]["repeated"].get<bool>());
+    EXPECT_EQ(r["worlds"][0]["childrenNotShown"].get<double>(), 10000.0);
+    EXPECT_TRUE(r["truncated"].get<bool>());
     // Each mention after the first is refused by the conversion with a message;
     // the first 10000 are kept.
-    ASSERT_EQ(r["messages"]["conversion"].items.size(), 10000u);
-    EXPECT_EQ(r["messages"]["conversion"][9999].text,
+    ASSERT_EQ(r["messages"]["conversion"].size(), 10000u);
+    EXPECT_EQ(r["messages"]["conversion"][9999].get<std::string>(),
               "SceneNode::Attach(): node is already a child of this node, ignored");
-    EXPECT_EQ(r["messages"]["conversionNotShown"].number, 59999.0 - 10000.0);
+    EXPECT_EQ(r["messages"]["conversionNotShown"].get<double>(), 59999.0 - 10000.0);
     CommandResult text = RunTool("m3g-info", {dir.File("many.m3g")});
     EXPECT_NE(text.out.find("\n    ... 10000 more children not shown\n"), std::string::npos);
     EXPECT_NE(
@@ -526,8 +405,7 @@ TEST(M3GInfoDamage, TruncationAndByteFlipSweeps) {
                 ASSERT_EQ(r.signal, 0);
                 EXPECT_EQ(r.exitCode, at < 12 ? 1 : 0);
                 EXPECT_EQ(r.err, at < 12 ? "m3g-info: " + path + " is not a scene file\n" : "");
-                Json v;
-                EXPECT_TRUE(!json || at < 12 || JsonReader(r.out).Read(&v)) << r.out;
+                EXPECT_TRUE(!json || at < 12 || Json::accept(r.out)) << r.out;
             }
         }
     }
