@@ -59,9 +59,9 @@ TEST(MusicClock, DemoReachesItsEndWithoutPlayableOrLongEnoughMusic) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string load = "Engine:GetEngine():LoadMusic('file://" + dir.Path() + "/" + c.music + "')\n";
-        std::string archive = PackDemo(dir, {{"scripts/init.lua", OnePartScript("resource://q.vert", "resource://w.frag", 3000, load)},
-                                         {"q.vert", kScreenQuadVert},
-                                         {"w.frag", kWhiteFrag}});
+        std::string init = OnePartScript("resource://q.vert", "resource://w.frag", 3000, load);
+        std::string archive =
+            PackDemo(dir, {{"scripts/init.lua", init}, {"q.vert", kScreenQuadVert}, {"w.frag", kWhiteFrag}});
         CommandResult run = testsupport::Run({"/usr/bin/env", std::string("SDL_AUDIODRIVER=") + c.driver,
                                               BinaryPath("vomra"), "--archive", archive, "--width", "64",
                                               "--height", "48", "--fps", "30"},
@@ -107,8 +107,8 @@ TEST(ShaderMistakes, ReportedWithTheirUrlsAndNeverFatal) {
         std::string vertUrl = "resource://q.vert", fragUrl = "resource://f.frag";
         if (c.swap) std::swap(vertUrl, fragUrl);
         std::string archive = PackDemo(dir, {{"scripts/init.lua", OnePartScript(vertUrl, fragUrl, 1000)},
-                                         {"q.vert", c.vert},
-                                         {"f.frag", c.frag}});
+                                             {"q.vert", c.vert},
+                                             {"f.frag", c.frag}});
         for (int round = 0; round < 2; ++round) {
             SCOPED_TRACE(round);
             CommandResult run = Capture(dir, archive, 2);
@@ -175,9 +175,9 @@ TEST(QuitSignals, EndlessScriptIsEndedAndARunningDemoQuitsCleanly) {
     }
 
     // Running: the main loop takes the signal and shuts down in order.
-    std::string archive = PackDemo(dir, {{"scripts/init.lua", OnePartScript("resource://q.vert", "resource://w.frag", 60000)},
-                                     {"q.vert", kScreenQuadVert},
-                                     {"w.frag", kWhiteFrag}});
+    std::string init = OnePartScript("resource://q.vert", "resource://w.frag", 60000);
+    std::string archive =
+        PackDemo(dir, {{"scripts/init.lua", init}, {"q.vert", kScreenQuadVert}, {"w.frag", kWhiteFrag}});
     std::string script = "\"$1\" --archive \"$2\" --width 64 --height 48 >/dev/null 2>&1 &\n"
                          "pid=$!\nsleep 2\nkill -INT $pid\nwait $pid\necho \"status=$?\"\n";
     CommandResult run = testsupport::Run({"/bin/bash", "-c", script, "bash", BinaryPath("vomra"), archive}, 30);
@@ -233,7 +233,8 @@ TEST(ScreenDepth, ScenesDrawnToTheScreenAreDepthTested) {
         "scene:GetRoot():Attach(behind)\n"
         "local p = Part:New(1000)\np:AddPass(Pass:New(scene, near, Target:Screen()))\n"
         "Engine:GetEngine():AddPart(p)\n";
-    std::string archive = PackDemo(dir, {{"scripts/init.lua", init}, {"d.vert", depthVert}, {"c.frag", colourFrag}});
+    std::string archive =
+        PackDemo(dir, {{"scripts/init.lua", init}, {"d.vert", depthVert}, {"c.frag", colourFrag}});
     for (const char* mode : {"--window", "--headless"}) {
         SCOPED_TRACE(mode);
         CommandResult run = Capture(dir, archive, 1, {mode});
@@ -251,9 +252,10 @@ TEST(ScreenDepth, ScenesDrawnToTheScreenAreDepthTested) {
 TEST(ScriptTimeLimit, EndlessStartScriptIsAbortedAndWhatItBuiltPlays) {
     TempDir dir;
     std::string archive =
-        PackDemo(dir, {{"scripts/init.lua", OnePartScript("resource://q.vert", "resource://w.frag", 1000) + "while true do end\n"},
-                   {"q.vert", kScreenQuadVert},
-                   {"w.frag", kWhiteFrag}});
+        PackDemo(dir, {{"scripts/init.lua",
+                        OnePartScript("resource://q.vert", "resource://w.frag", 1000) + "while true do end\n"},
+                       {"q.vert", kScreenQuadVert},
+                       {"w.frag", kWhiteFrag}});
     CommandResult run = Capture(dir, archive, 2, {"--script-time-limit", "1"});
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 0) << run.err;

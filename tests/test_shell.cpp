@@ -142,8 +142,8 @@ TEST_F(ShellRun, EndsWhenRenderReturnsTrueWithStartOnceAndShutdownInOrder) {
         g_stopAtFrame = stop;
         SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
         EXPECT_EQ(app.Run(), 0);
-        EXPECT_EQ(g_log, (std::vector<std::string>{"construct", "Options -", "OnInit 320x240", "OnSetFPS 0", "OnStart",
-                                                   "Render stop", "System 1", "OnDeinit", "destroy"}));
+        EXPECT_EQ(g_log, (std::vector<std::string>{"construct", "Options -", "OnInit 320x240", "OnSetFPS 0",
+                                                   "OnStart", "Render stop", "System 1", "OnDeinit", "destroy"}));
         EXPECT_EQ(g_renders, stop + 1);
         EXPECT_EQ(app.GetApp(), nullptr);
     }

@@ -54,7 +54,8 @@ TEST(ToolsHelp, EveryProgramPrintsItsUsageOnStandardOutput) {
             // Nothing written, in particular no file named after the option.
             EXPECT_TRUE(FolderEntries(dir.Path()).empty()) << program << " " << option;
             if (std::string(program) != "vomra") continue;
-            for (const char* o : {"--width", "--fps", "--fullscreen", "--archive", "--start", "--frames", "--capture"})
+            for (const char* o :
+                 {"--width", "--fps", "--fullscreen", "--archive", "--start", "--frames", "--capture"})
                 EXPECT_NE(r.out.find(o), std::string::npos) << o;
             EXPECT_EQ(r.out.find("EGL"), std::string::npos);  // the player starts nothing
         }
