@@ -6,6 +6,7 @@
 #include "app/AudioPlayer.h"
 #include "app/DemoApp.h"
 #include "app/SDLApp.h"
+#include "app/WavWriter.h"
 #include "demo/Engine.h"
 #include "demo/Part.h"
 #include "script/LuaScriptEngine.h"
@@ -371,6 +372,37 @@ TEST(LiveSeek, WithWatchTheEndOfTheTimelineHoldsPausedInsteadOfEndingTheRun) {
     std::string status;
     EXPECT_TRUE(player.app->GetStatus(&status));
     EXPECT_EQ(status, "part 1/1 \xE2\x80\x94 1.02 s");
+}
+
+TEST(LiveSeek, ATrackThatCannotSeekPrintsOneLineAndTheDemoGoesOnByTheWallClock) {
+    TempDir dir;
+    // SDL_mixer streams a WAV file but cannot set its position.
+    {
+        WavWriter wav;
+        ASSERT_TRUE(wav.Open(dir.File("song.wav").c_str(), 44100));
+        std::vector<short> silence(44100 * 2, 0);
+        for (int second = 0; second < 20; ++second) ASSERT_TRUE(wav.Write(silence.data(), 44100));
+        ASSERT_TRUE(wav.Close());
+    }
+    ASSERT_TRUE(WriteFileMakingDirs(dir.File("quad.vert"), kQuadVert));
+    ASSERT_TRUE(WriteFileMakingDirs(dir.File("red.frag"), Colour("1.0, 0.0, 0.0")));
+    ASSERT_TRUE(WriteFileMakingDirs(dir.File("scripts/init.lua"),
+                                    "Engine:GetEngine():LoadMusic('file://" + dir.File("song.wav") + "')\n" +
+                                        Timeline({{30000, "red.frag"}})));
+    Player player({"--content", dir.Path()});
+    ASSERT_TRUE(player.Start());
+    ASSERT_NE(player.Engine()->player, nullptr) << "the track did not load";
+    player.Frames(1);
+    CaptureFd out(1);
+    player.Key(SDLK_UP);
+    std::string said = out.Stop();
+    EXPECT_EQ(said.rfind("Mix_SetMusicPosition: ", 0), 0u) << said;
+    EXPECT_EQ(Count(said, "\n"), 1u) << said;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(player.Frame());
+    // The clock moved to the seek and runs on from there.
+    EXPECT_GE(player.Engine()->time, 10200.0f);
+    EXPECT_LT(player.Engine()->time, 12000.0f);
 }
 
 namespace {
