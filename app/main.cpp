@@ -28,24 +28,29 @@ static void PrintUsage() {
            "  --progress              show frames done and time left while capturing\n"
            "  --no-write              capture without writing frames (timing the renderer)\n"
            "  -h, --help              this text\n"
-           "Without --archive the player opens vomra.res in the current folder, else the copy\n"
-           "installed with it (PREFIX/share/vomra/vomra.res for PREFIX/bin/vomra).\n"
+           "Without --archive the player opens vomra.res in the current folder, else the one\n"
+           "beside the program (its build folder), else the copy installed with it\n"
+           "(PREFIX/share/vomra/vomra.res for PREFIX/bin/vomra).\n"
            "keys: Escape quits, space pauses and resumes, 1 and Home restart, Left / Right\n"
            "seek 1 s, Down / Up 10 s, comma and period step a frame while paused, r reloads\n");
 }
 
-// The archive installed with the player: PREFIX/share/vomra/NAME beside
-// PREFIX/bin/vomra, wherever PREFIX is. Empty when there is none.
-static std::string InstalledArchive(const char* name) {
+// The archive that came with the player: NAME beside the executable (a build
+// folder), else PREFIX/share/vomra/NAME beside PREFIX/bin/vomra (an
+// installation), wherever they are. Empty when there is none.
+static std::string BundledArchive(const char* name) {
     char exe[4096];
     ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
     if (n <= 0) return std::string();
     std::string path(exe, size_t(n));
-    for (int up = 0; up < 2; ++up) {
-        size_t slash = path.rfind('/');
-        if (slash == std::string::npos) return std::string();
-        path.erase(slash);
-    }
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return std::string();
+    path.erase(slash);
+    std::string beside = path + "/" + name;
+    if (access(beside.c_str(), R_OK) == 0) return beside;
+    slash = path.rfind('/');
+    if (slash == std::string::npos) return std::string();
+    path.erase(slash);
     path += std::string("/share/vomra/") + name;
     return access(path.c_str(), R_OK) == 0 ? path : std::string();
 }
@@ -61,7 +66,7 @@ int main(int argc, char** argv) {
     std::string installed;
     const char* name = info.resourceLibrary;
     if (name && name[0] != '/' && access(name, R_OK) != 0) {
-        installed = InstalledArchive(name);
+        installed = BundledArchive(name);
         if (!installed.empty()) info.resourceLibrary = installed.c_str();
     }
     SDLApp app(argc, argv, App::CreateApp, info);

@@ -43,11 +43,6 @@ unsigned int SceneNode::VisitBudget() {
     return budget > 0xFFFFFFFFull ? 0xFFFFFFFFu : unsigned(budget);
 }
 
-void SceneNode::PushFrame(Vector<WalkFrame>* stack, const WalkFrame& frame) {
-    if (stack->Size() == stack->Capacity()) stack->Reserve(stack->Capacity() * 2 + 16);
-    stack->Add(frame);
-}
-
 bool SceneNode::WouldCloseCycle(SceneNode* child) {
     if (child == this) return true;
     // A cycle needs a path from child down to this: none without children

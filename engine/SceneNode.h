@@ -70,7 +70,11 @@ public:
     // every level) is cut off there rather than hanging the player.
     static unsigned int VisitBudget();
     // Pushes, doubling the stack's room when full (its own step may be 1).
-    static void PushFrame(Vector<WalkFrame>* stack, const WalkFrame& frame);
+    // Inline: every walk pushes once per node reached.
+    static void PushFrame(Vector<WalkFrame>* stack, const WalkFrame& frame) {
+        if (stack->Size() == stack->Capacity()) stack->Reserve(stack->Capacity() * 2 + 16);
+        stack->Add(frame);
+    }
 
     bool culled;   // skipped by the last traversal
     bool hidden;   // skips the node and its subtree in traversal and drawing

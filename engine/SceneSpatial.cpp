@@ -2,6 +2,7 @@
 #include "engine/SceneSpatial.h"
 
 #include "engine/Animation.h"
+#include "engine/KeyframeSequence.h"
 
 SceneSpatial::SceneSpatial()
     : dirty(true), parent(nullptr), world(Mat4::IDENTITY), normalMatrix(Mat3::IDENTITY),
@@ -30,6 +31,17 @@ void SceneSpatial::UpdateLookAt() {
 }
 
 void SceneSpatial::Update(float time) {
+    // The animations, their sequences and key lists are separate heap
+    // objects reached one through the other: asking for each level of all
+    // three before evaluating lets their cache misses overlap instead of
+    // following one another.
+    Animation* const animations[3] = {bindings[P_Rotation], bindings[P_Location],
+                                      bindings[P_Scale]};
+    const KeyframeSequence* sequences[3] = {nullptr, nullptr, nullptr};
+    for (int i = 0; i < 3; ++i)
+        if (animations[i]) sequences[i] = animations[i]->sequence;
+    for (const KeyframeSequence* sequence : sequences)
+        if (sequence) __builtin_prefetch(sequence->keys.Data());
     // Each buffer starts with the current value: an animation without keys
     // writes nothing and leaves it as it is.
     if (Animation* a = bindings[P_Rotation]) {

@@ -1,6 +1,7 @@
 // Archive index reading and entry inflation.
 #include "io/ResourceLibrary.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,8 +15,9 @@ namespace {
 const unsigned int kMinRecordBytes = 4 + 1 + 12;
 }
 
-ResourceLibrary::ResourceLibrary(DataSource* source) : source(source), resources(0), valid(false) {
-    valid = ReadIndex();
+ResourceLibrary::ResourceLibrary(DataSource* source)
+    : source(source), resources(0), byName(0), valid(false) {
+    valid = ReadIndex() && SortNames();
     // Nothing of a damaged index is trusted: every lookup then misses.
     if (!valid) ReleaseNames();
 }
@@ -25,6 +27,21 @@ ResourceLibrary::~ResourceLibrary() { ReleaseNames(); }
 void ResourceLibrary::ReleaseNames() {
     for (Resource& r : resources) delete[] r.name;
     resources.Clear();
+    byName.Clear();
+}
+
+bool ResourceLibrary::SortNames() {
+    unsigned int count = resources.Size();
+    if (!byName.Reserve(count)) {
+        printf("ResourceLibrary::ResourceLibrary(): out of memory for %u entries\n", count);
+        return false;
+    }
+    for (unsigned int i = 0; i < count; ++i) byName.Add(i);
+    const Resource* r = resources.Data();
+    std::stable_sort(byName.begin(), byName.end(), [r](unsigned int a, unsigned int b) {
+        return strcmp(r[a].name, r[b].name) < 0;
+    });
+    return true;
 }
 
 bool ResourceLibrary::ReadIndex() {
@@ -93,9 +110,12 @@ bool ResourceLibrary::ReadIndex() {
 
 DataSource* ResourceLibrary::GetResource(const char* name) {
     if (!name) return nullptr;
-    for (Resource& r : resources)
-        if (strcmp(r.name, name) == 0) return GetDecompressed(&r);
-    return nullptr;
+    const Resource* r = resources.Data();
+    const unsigned int* at = std::lower_bound(
+        byName.begin(), byName.end(), name,
+        [r](unsigned int i, const char* key) { return strcmp(r[i].name, key) < 0; });
+    if (at == byName.end() || strcmp(r[*at].name, name) != 0) return nullptr;
+    return GetDecompressed(&resources[*at]);
 }
 
 DataSource* ResourceLibrary::GetDecompressed(Resource* entry) {

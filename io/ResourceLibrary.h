@@ -37,9 +37,14 @@ public:
 
 private:
     bool ReadIndex();
+    // Orders byName; false when memory runs out.
+    bool SortNames();
     void ReleaseNames();
 
     DataSource* source;
     Vector<Resource> resources;
+    // Entry indices ordered by name, equal names in archive order, so that a
+    // lookup is a binary search and still finds the first of equal names.
+    Vector<unsigned int> byName;
     bool valid;
 };

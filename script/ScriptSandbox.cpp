@@ -10,15 +10,12 @@
 #include <lua.hpp>
 
 #include "script/LuaScriptEngine.h"
+#include "script/ScriptPatterns.h"
 
 namespace {
 
-// The library functions the guards below stand in front of; the same C
-// functions serve every state.
-lua_CFunction originalFind = nullptr;
-lua_CFunction originalMatch = nullptr;
-lua_CFunction originalGmatch = nullptr;
-lua_CFunction originalGsub = nullptr;
+// The library function the guard below stands in front of; the same C
+// function serves every state.
 lua_CFunction originalInsert = nullptr;
 
 const char* const sc_debugKept[] = {"getinfo", "getlocal", "gethook", "traceback"};
@@ -116,25 +113,27 @@ void CheckPattern(lua_State* L, int arg, const char* function) {
                    function, ScriptSandbox::kPatternDepthLimit);
 }
 
+// Lua 5.1's matcher runs inside one C call, out of the time limit's reach,
+// and backtracks without bound; ours counts its steps.
 int Find(lua_State* L) {
     if (!lua_toboolean(L, 4)) CheckPattern(L, 2, "string.find");  // plain finds match no pattern
-    return originalFind(L);
+    return ScriptPatterns::Find(L, "string.find");
 }
 
 int Match(lua_State* L) {
     CheckPattern(L, 2, "string.match");
-    return originalMatch(L);
+    return ScriptPatterns::Match(L, "string.match");
 }
 
 // The iterator it returns keeps this very pattern.
 int Gmatch(lua_State* L) {
     CheckPattern(L, 2, "string.gmatch");
-    return originalGmatch(L);
+    return ScriptPatterns::Gmatch(L, "string.gmatch");
 }
 
 int Gsub(lua_State* L) {
     CheckPattern(L, 2, "string.gsub");
-    return originalGsub(L);
+    return ScriptPatterns::Gsub(L, "string.gsub");
 }
 
 // Lua 5.1 appends byte by byte, so a long result kept the state busy in C for
@@ -297,8 +296,8 @@ void ScriptSandbox::RestrictLibraries(lua_State* L) {
     SetGlobal(L, "loadstring", LoadString);
     SetGlobal(L, "load", Load);
     SetGlobal(L, "unpack", Unpack);
-    Replace(L, "string", "find", Find, &originalFind);
-    Replace(L, "string", "match", Match, &originalMatch);
+    Replace(L, "string", "find", Find, nullptr);
+    Replace(L, "string", "match", Match, nullptr);
     // gfind is gmatch under its old name when the library keeps it.
     bool gfindIsGmatch = false;
     lua_getglobal(L, "string");
@@ -309,9 +308,9 @@ void ScriptSandbox::RestrictLibraries(lua_State* L) {
         lua_pop(L, 2);
     }
     lua_pop(L, 1);
-    Replace(L, "string", "gmatch", Gmatch, &originalGmatch);
+    Replace(L, "string", "gmatch", Gmatch, nullptr);
     if (gfindIsGmatch) Replace(L, "string", "gfind", Gmatch, nullptr);
-    Replace(L, "string", "gsub", Gsub, &originalGsub);
+    Replace(L, "string", "gsub", Gsub, nullptr);
     Replace(L, "string", "rep", Rep, nullptr);
     Replace(L, "table", "insert", Insert, &originalInsert);
     // The rest of debug writes locals, upvalues, environments and metatables,

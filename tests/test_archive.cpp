@@ -105,6 +105,36 @@ TEST(ArchiveRead, LookupInflatesTheFirstEntryOfExactlyThatName) {
     EXPECT_EQ(o.library.GetResource(nullptr), nullptr);
 }
 
+// Lookups search the names in order: every name of a large index is found,
+// names that prefix each other are told apart, absent names between present
+// ones miss, and of equal names spread over the index the first one wins.
+TEST(ArchiveRead, ManyNamesEachFoundAndTheFirstOfEqualNamesWins) {
+    std::vector<Record> records;
+    std::vector<std::string> names;
+    for (unsigned int i = 0; i < 600; ++i) {
+        // Scrambled order, shared prefixes, and names that are prefixes of others.
+        unsigned int k = (i * 389u) % 600u;
+        std::string name = "dir" + std::to_string(k % 7) + "/f" + std::to_string(k);
+        if (k % 5 == 0) name = name.substr(0, name.size() - 1);
+        names.push_back(name);
+        records.push_back(Entry(name, "#" + std::to_string(i)));
+    }
+    records.insert(records.begin() + 100, Entry(names[400], "early twin"));
+    records.push_back(Entry(names[20], "late twin"));
+    Opened o(Layout(records));
+    ASSERT_TRUE(o.library.IsValid());
+    for (unsigned int i = 0; i < names.size(); ++i) {
+        std::string first = "#" + std::to_string(i);
+        // Equal names made by the truncation above: the earlier entry is found.
+        for (unsigned int j = 0; j < i; ++j)
+            if (names[j] == names[i]) first = "#" + std::to_string(j);
+        if (i == 400) first = "early twin";
+        EXPECT_EQ(Contents(o.library.GetResource(names[i].c_str())), first) << names[i];
+    }
+    for (const char* absent : {"dir0/", "dir3/f", "dir9/f1", "dir6/f599x", "a", "zzz"})
+        EXPECT_EQ(o.library.GetResource(absent), nullptr) << absent;
+}
+
 TEST(ArchiveRead, DataIsFoundThroughTheOffsetsAndOutlivesTheLibrary) {
     std::string archive = Layout({Entry("one", "first"), Entry("two", "second!")});
     // Swap the records' offset and sizes: the data no longer lies in index order.

@@ -156,3 +156,16 @@ TEST(ArchiveFolder, RelativeNamesFallBackToTheArchivesFolder) {
               "SDLFileSource::SDLFileSource(): Can't open pic.txt\n");
     ASSERT_EQ(chdir(saved), 0);
 }
+
+// Not installed: the player in its build folder finds the archive and music
+// beside it from any folder.
+TEST(BuildFolder, PlayerFindsTheDemoBesideItFromAnyFolder) {
+    TempDir elsewhere;
+    CommandResult run = testsupport::Run({"/usr/bin/env", "-u", "DISPLAY", "-C", elsewhere.Path(), BinaryPath("vomra"),
+                             "--capture", "f", "--frames", "2", "--width", "64", "--height", "48"},
+                            60);
+    ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
+    EXPECT_EQ(run.out.find("Warning: can't open"), std::string::npos) << run.out;
+    EXPECT_TRUE(FileExists(elsewhere.File("f/frame-000001.png")));
+    EXPECT_TRUE(FileExists(elsewhere.File("f/audio.wav")));
+}

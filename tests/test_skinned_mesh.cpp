@@ -537,17 +537,39 @@ TEST(SkinBatching, DamagedAndOverlappingReferences) {
     ExpectSameAsReference(strips);
 }
 
+// A large skinned character's layout: two references per vertex pair, each
+// over three vertices, to neighbouring bones that change every `span`
+// vertices, and strips of 1000 vertices (bench/bench_skin.cpp times the
+// 100,000-vertex size against the reference).
+namespace {
+std::vector<GenRef> CharacterRefs(unsigned int vertices, unsigned int bones, unsigned int span) {
+    std::vector<GenRef> refs;
+    for (uint32_t r = 0; r < 2 * vertices; ++r) {
+        uint32_t first = r / 2;
+        refs.push_back({int((first / span + r % 2) % bones), first, 3, int(1 + r % 7)});
+    }
+    return refs;
+}
+}  // namespace
+
+// The same layout at a size the reference checks in a moment: bones change
+// every 60 vertices, so each strip is cut into sub-batches when a ninth bone
+// comes, the 40 bones come round again, and the last references run past
+// the mesh.
+TEST(SkinBatching, LargeCharacterLayoutAsTheReference) {
+    const unsigned int kVertices = 6000, kBones = 40;
+    GeneratedRig rig(kVertices, kBones, CharacterRefs(kVertices, kBones, 60),
+                     std::vector<uint32_t>(kVertices / 1000, 1000));
+    ExpectSameAsReference(rig);
+    EXPECT_GT(rig.mesh.batches.Size(), 2 * (kVertices / 1000));
+}
+
 // What a large skinned character needs: 100,000 vertices, 200,000 references
 // over 40 bones, each vertex under a few of them.
 TEST(SkinBatching, HundredThousandVerticesInWellUnderASecond) {
     const unsigned int kVertices = 100000, kBones = 40;
-    std::vector<GenRef> refs;
-    for (uint32_t r = 0; r < 200000; ++r) {
-        uint32_t first = r / 2;
-        refs.push_back({int((first / 2500 + r % 2) % kBones), first, 3, int(1 + r % 7)});
-    }
-    std::vector<uint32_t> lengths(kVertices / 1000, 1000);
-    GeneratedRig rig(kVertices, kBones, refs, lengths);
+    GeneratedRig rig(kVertices, kBones, CharacterRefs(kVertices, kBones, 2500),
+                     std::vector<uint32_t>(kVertices / 1000, 1000));
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(rig.Run(), "");
     double seconds =

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/AttributeArray.h"
 #include "engine/FrameBuffer.h"
@@ -109,20 +110,149 @@ static GLES2TextureInitializer* TextureInitializer(Texture* texture) {
     return static_cast<GLES2TextureInitializer*>(texture->initializer);
 }
 
-static GLuint FramebufferName(FrameBuffer* frameBuffer) {
+// *made is set when the framebuffer had to be made here.
+static GLuint FramebufferName(FrameBuffer* frameBuffer, bool* made) {
     // A target drawn before InitAll reached it gets its GL object now.
-    if (!frameBuffer->initializer || !frameBuffer->initializer->initialized) frameBuffer->Init();
+    if (!frameBuffer->initializer || !frameBuffer->initializer->initialized) {
+        frameBuffer->Init();
+        *made = true;
+    }
     if (!frameBuffer->initializer || !frameBuffer->initializer->initialized) return 0;
     return static_cast<GLES2FrameBufferInitializer*>(frameBuffer->initializer)->framebufferName;
 }
 
+// Binding slot of a texture target; -1 for targets not remembered.
+static int TargetSlot(GLenum target) {
+    return target == GL_TEXTURE_2D ? 0 : target == GL_TEXTURE_CUBE_MAP ? 1 : -1;
+}
+
+// Locations past this are sent every time rather than given a slot.
+static const GLint kMaxCachedLocation = 4096;
+
 GLES2Renderer::GLES2Renderer()
     : defaultFramebuffer(0), program(nullptr), maxTextureUnit(0), viewportWidth(0),
-      viewportHeight(0), material(nullptr), maxVertexAttribs(8) {}
+      viewportHeight(0), material(nullptr), maxVertexAttribs(8), programCache(nullptr) {
+    ForgetContextState();
+    ForgetPassState();
+}
+
+GLES2Renderer::~GLES2Renderer() {
+    for (ProgramCache* cache : programCaches) delete cache;
+}
+
+void GLES2Renderer::ForgetContextState() {
+    for (int& c : capabilities) c = -1;
+    blendKnown = blendColorKnown = blendEquationKnown = false;
+    clearColorKnown = clearDepthKnown = clearStencilKnown = false;
+    activeUnit = -1;
+    attribEnabled.assign(attribEnabled.size(), -1);
+}
+
+void GLES2Renderer::ForgetPassState() {
+    usedProgram.known = arrayBuffer.known = framebuffer.known = false;
+    for (auto& unit : textures) unit[0].known = unit[1].known = false;
+    for (AttribPointer& a : attribPointers) a.known = false;
+}
+
+void GLES2Renderer::ForgetObjectState() { textureParams.clear(); }
+
+void GLES2Renderer::UseProgram(GLuint name) {
+    if (usedProgram.known && usedProgram.name == name) return;
+    glUseProgram(name);
+    usedProgram = {name, true};
+}
+
+void GLES2Renderer::ActiveTexture(unsigned int unit) {
+    if (activeUnit == int(unit)) return;
+    glActiveTexture(GL_TEXTURE0 + unit);
+    activeUnit = int(unit);
+}
+
+void GLES2Renderer::BindArrayBuffer(GLuint buffer) {
+    if (arrayBuffer.known && arrayBuffer.name == buffer) return;
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    arrayBuffer = {buffer, true};
+}
+
+void GLES2Renderer::Capability(GLenum cap, unsigned int code, bool enabled) {
+    if (capabilities[code] == int(enabled)) return;
+    if (enabled)
+        glEnable(cap);
+    else
+        glDisable(cap);
+    capabilities[code] = int(enabled);
+}
+
+void GLES2Renderer::TexParameter(GLuint texture, GLenum target, unsigned int which, GLenum pname,
+                                 GLint value) {
+    TextureParams* params = nullptr;
+    for (TextureParams& p : textureParams)
+        if (p.texture == texture) params = &p;
+    if (!params) {
+        textureParams.push_back({texture, {-1, -1, -1, -1}});
+        params = &textureParams.back();
+    }
+    if (params->values[which] == value) return;
+    glTexParameteri(target, pname, value);
+    params->values[which] = value;
+}
+
+GLES2Renderer::ProgramCache* GLES2Renderer::CacheOf(GLES2ProgramInitializer* init) {
+    for (ProgramCache* cache : programCaches) {
+        if (cache->initializer != init) continue;
+        // Another GL program behind the same initializer starts afresh.
+        if (cache->name != init->programName) {
+            cache->name = init->programName;
+            cache->slots.clear();
+            cache->values.clear();
+            cache->locations.clear();
+        }
+        return cache;
+    }
+    ProgramCache* cache = new ProgramCache{init, init->programName, {}, {}, {}};
+    programCaches.push_back(cache);
+    return cache;
+}
+
+bool GLES2Renderer::UniformChanged(GLint location, const void* data, size_t bytes) {
+    if (location < 0) return false;
+    GLES2ProgramInitializer* init = GetProgramInitializer();
+    ProgramCache* cache = programCache;
+    if (!cache || !init || cache->initializer != init || cache->name != init->programName ||
+        location >= kMaxCachedLocation)
+        return true;
+    if (size_t(location) >= cache->slots.size()) cache->slots.resize(size_t(location) + 1);
+    UniformSlot& slot = cache->slots[size_t(location)];
+    if (slot.known && slot.bytes == bytes &&
+        memcmp(&cache->values[slot.offset], data, bytes) == 0)
+        return false;
+    if (!slot.known || slot.bytes < bytes) {
+        slot.offset = unsigned(cache->values.size());
+        cache->values.resize(cache->values.size() + bytes);
+    }
+    memcpy(&cache->values[slot.offset], data, bytes);
+    slot.bytes = unsigned(bytes);
+    slot.known = true;
+    return true;
+}
+
+GLint GLES2Renderer::UniformLocation(GLES2ProgramInitializer* init, const char* name) {
+    ProgramCache* cache = programCache;
+    if (!cache || cache->initializer != init || cache->name != init->programName)
+        return init->GetUniformLocation(name);
+    for (const auto& entry : cache->locations)
+        if (strcmp(entry.first.data(), name) == 0) return entry.second;
+    GLint location = init->GetUniformLocation(name);
+    cache->locations.emplace_back(std::vector<char>(name, name + strlen(name) + 1), location);
+    return location;
+}
 
 void GLES2Renderer::Init() {
     defaultFramebuffer = 0;
     maxTextureUnit = 0;
+    ForgetContextState();
+    ForgetPassState();
+    ForgetObjectState();
     glHint(GL_GENERATE_MIPMAP_HINT, GL_NICEST);
     glEnable(kVertexProgramPointSize);
     GLenum error = glGetError();
@@ -134,6 +264,9 @@ void GLES2Renderer::Init() {
     GLint attribs = 0;
     glGetIntegerv(GL_MAX_VERTEX_ATTRIBS, &attribs);
     maxVertexAttribs = attribs >= 8 ? unsigned(attribs) : 8;
+    // Unknown until the first mesh has enabled or disabled each.
+    attribEnabled.assign(maxVertexAttribs, -1);
+    attribPointers.assign(maxVertexAttribs, AttribPointer{0, 0, 0, false});
 }
 
 void GLES2Renderer::Forget() {
@@ -157,21 +290,47 @@ void GLES2Renderer::SetViewport(unsigned int x, unsigned int y, unsigned int wid
     glViewport(GLint(x), GLint(y), GLsizei(width), GLsizei(height));
     viewportWidth = int(width);
     viewportHeight = int(height);
+    // Targets are rebuilt for a new output size, their textures with them.
+    ForgetObjectState();
 }
 
 void GLES2Renderer::SetDefaultRenderTarget(FrameBuffer* frameBuffer) {
-    defaultFramebuffer = frameBuffer ? FramebufferName(frameBuffer) : 0;
+    bool made = false;
+    defaultFramebuffer = frameBuffer ? FramebufferName(frameBuffer, &made) : 0;
+    if (made) {
+        ForgetPassState();
+        ForgetObjectState();
+    }
 }
 
 void GLES2Renderer::SetRenderTarget(FrameBuffer* frameBuffer) {
-    GLuint name = frameBuffer ? FramebufferName(frameBuffer) : defaultFramebuffer;
+    // A pass starts here: what initializers may have bound since is unknown.
+    ForgetPassState();
+    bool made = false;
+    GLuint name = frameBuffer ? FramebufferName(frameBuffer, &made) : defaultFramebuffer;
+    if (made) ForgetObjectState();
     glBindFramebuffer(GL_FRAMEBUFFER, name);
+    framebuffer = {name, true};
 }
 
 void GLES2Renderer::SetClearParams(const Pass* pass) {
-    glClearColor(pass->clearColor.x, pass->clearColor.y, pass->clearColor.z, pass->clearColor.w);
-    glClearDepthf(pass->clearDepth);
-    glClearStencil(pass->clearStencil);
+    const float color[4] = {pass->clearColor.x, pass->clearColor.y, pass->clearColor.z,
+                            pass->clearColor.w};
+    if (!clearColorKnown || memcmp(clearColor, color, sizeof color) != 0) {
+        glClearColor(color[0], color[1], color[2], color[3]);
+        memcpy(clearColor, color, sizeof color);
+        clearColorKnown = true;
+    }
+    if (!clearDepthKnown || clearDepth != pass->clearDepth) {
+        glClearDepthf(pass->clearDepth);
+        clearDepth = pass->clearDepth;
+        clearDepthKnown = true;
+    }
+    if (!clearStencilKnown || clearStencil != GLint(pass->clearStencil)) {
+        glClearStencil(GLint(pass->clearStencil));
+        clearStencil = GLint(pass->clearStencil);
+        clearStencilKnown = true;
+    }
 }
 
 void GLES2Renderer::ClearBuffers(const Pass* pass) {
@@ -195,10 +354,28 @@ GLES2ProgramInitializer* GLES2Renderer::GetProgramInitializer() const {
 }
 
 void GLES2Renderer::AssignState(BlendState* s) {
-    glBlendFuncSeparate(Lookup(sc_bf2gl, s->srcRGB), Lookup(sc_bf2gl, s->dstRGB),
-                        Lookup(sc_bf2gl, s->srcAlpha), Lookup(sc_bf2gl, s->dstAlpha));
-    glBlendColor(s->color.x, s->color.y, s->color.z, s->color.w);
-    glBlendEquationSeparate(Lookup(sc_be2gl, s->equationRGB), Lookup(sc_be2gl, s->equationAlpha));
+    const GLenum func[4] = {Lookup(sc_bf2gl, s->srcRGB), Lookup(sc_bf2gl, s->dstRGB),
+                            Lookup(sc_bf2gl, s->srcAlpha), Lookup(sc_bf2gl, s->dstAlpha)};
+    if (!blendKnown || memcmp(blendFunc, func, sizeof func) != 0) {
+        glBlendFuncSeparate(func[0], func[1], func[2], func[3]);
+        memcpy(blendFunc, func, sizeof func);
+        blendKnown = true;
+    }
+    const float color[4] = {s->color.x, s->color.y, s->color.z, s->color.w};
+    if (!blendColorKnown || memcmp(blendColor, color, sizeof color) != 0) {
+        glBlendColor(color[0], color[1], color[2], color[3]);
+        memcpy(blendColor, color, sizeof color);
+        blendColorKnown = true;
+    }
+    const GLenum equation[2] = {Lookup(sc_be2gl, s->equationRGB),
+                                Lookup(sc_be2gl, s->equationAlpha)};
+    // An equation GL refuses (0) is sent every time, so that it always reports it.
+    if (!blendEquationKnown || memcmp(blendEquation, equation, sizeof equation) != 0 ||
+        equation[0] == 0 || equation[1] == 0) {
+        glBlendEquationSeparate(equation[0], equation[1]);
+        memcpy(blendEquation, equation, sizeof equation);
+        blendEquationKnown = equation[0] != 0 && equation[1] != 0;
+    }
 }
 
 void GLES2Renderer::AssignState(DepthTestState*) {}
@@ -208,10 +385,7 @@ void GLES2Renderer::AssignState(StencilTestState*) {}
 void GLES2Renderer::AssignState(GenericState* s) {
     GLenum cap = Lookup(sc_es2gl, s->capability);
     if (cap == 0) return;
-    if (s->enabled)
-        glEnable(cap);
-    else
-        glDisable(cap);
+    Capability(cap, s->capability, s->enabled);
 }
 
 void GLES2Renderer::AssignState(ProgramState* s) {
@@ -220,23 +394,36 @@ void GLES2Renderer::AssignState(ProgramState* s) {
     // A program that never linked must not leave the previous one drawing:
     // with no program in use, geometry states draw nothing.
     if (!init) {
-        glUseProgram(0);
+        UseProgram(0);
+        programCache = nullptr;
         return;
     }
-    glUseProgram(init->programName);
+    UseProgram(init->programName);
+    programCache = CacheOf(init);
     const GLint* loc = init->uniformLocations;
     typedef GLES2ProgramInitializer P;
-    if (loc[P::UN_View] != -1) glUniformMatrix4fv(loc[P::UN_View], 1, GL_FALSE, view.m);
-    if (loc[P::UN_Projection] != -1)
+    if (UniformChanged(loc[P::UN_View], view.m, sizeof view.m))
+        glUniformMatrix4fv(loc[P::UN_View], 1, GL_FALSE, view.m);
+    if (UniformChanged(loc[P::UN_Projection], projection.m, sizeof projection.m))
         glUniformMatrix4fv(loc[P::UN_Projection], 1, GL_FALSE, projection.m);
-    if (loc[P::UN_ViewportSize] != -1) {
-        GLint size[2] = {viewportWidth, viewportHeight};
+    GLint size[2] = {viewportWidth, viewportHeight};
+    if (UniformChanged(loc[P::UN_ViewportSize], size, sizeof size))
         glUniform2iv(loc[P::UN_ViewportSize], 1, size);
+    if (UniformChanged(loc[P::UN_PrevView], prevView.m, sizeof prevView.m))
+        glUniformMatrix4fv(loc[P::UN_PrevView], 1, GL_FALSE, prevView.m);
+    if (loc[P::UN_TextureMatrix0] != -1) {
+        // One upload for the whole array, remembered element by element, as
+        // texture states upload them one at a time.
+        bool changed = false;
+        for (unsigned int k = 0; k <= maxTextureUnit; ++k) {
+            GLint element = loc[P::UN_TextureMatrix0 + k];
+            if (element != -1 && UniformChanged(element, textureMatrices[k].m, sizeof(Mat4::m)))
+                changed = true;
+        }
+        if (changed)
+            glUniformMatrix4fv(loc[P::UN_TextureMatrix0], GLsizei(maxTextureUnit + 1), GL_FALSE,
+                               textureMatrices[0].m);
     }
-    if (loc[P::UN_PrevView] != -1) glUniformMatrix4fv(loc[P::UN_PrevView], 1, GL_FALSE, prevView.m);
-    if (loc[P::UN_TextureMatrix0] != -1)
-        glUniformMatrix4fv(loc[P::UN_TextureMatrix0], GLsizei(maxTextureUnit + 1), GL_FALSE,
-                           textureMatrices[0].m);
     UpdateMaterialState();
 }
 
@@ -251,36 +438,41 @@ void GLES2Renderer::UpdateMaterialState() {
     if (!init || !material) return;
     const GLint* loc = init->uniformLocations;
     typedef GLES2ProgramInitializer P;
-    if (loc[P::UN_MaterialAmbient] != -1)
-        glUniform4fv(loc[P::UN_MaterialAmbient], 1, material->ambient.Data());
-    if (loc[P::UN_MaterialDiffuse] != -1)
-        glUniform4fv(loc[P::UN_MaterialDiffuse], 1, material->diffuse.Data());
-    if (loc[P::UN_MaterialSpecular] != -1)
-        glUniform4fv(loc[P::UN_MaterialSpecular], 1, material->specular.Data());
-    if (loc[P::UN_MaterialEmission] != -1)
-        glUniform4fv(loc[P::UN_MaterialEmission], 1, material->emission.Data());
-    if (loc[P::UN_MaterialBase] != -1)
-        glUniform4fv(loc[P::UN_MaterialBase], 1, material->base.Data());
-    if (loc[P::UN_MaterialShininess] != -1)
+    const struct {
+        unsigned int uniform;
+        const float* value;
+    } colours[] = {{P::UN_MaterialAmbient, material->ambient.Data()},
+                   {P::UN_MaterialDiffuse, material->diffuse.Data()},
+                   {P::UN_MaterialSpecular, material->specular.Data()},
+                   {P::UN_MaterialEmission, material->emission.Data()},
+                   {P::UN_MaterialBase, material->base.Data()}};
+    for (const auto& c : colours)
+        if (UniformChanged(loc[c.uniform], c.value, 4 * sizeof(float)))
+            glUniform4fv(loc[c.uniform], 1, c.value);
+    if (UniformChanged(loc[P::UN_MaterialShininess], &material->shininess, sizeof(float)))
         glUniform1f(loc[P::UN_MaterialShininess], material->shininess);
 }
 
 void GLES2Renderer::AssignState(TextureState* s) {
     // Units past 7 have no sampler and no texture matrix slot.
     if (!s->texture || s->unit >= kTextureUnits) return;
-    glActiveTexture(GL_TEXTURE0 + s->unit);
     GLES2TextureInitializer* init = TextureInitializer(s->texture);
-    if (init)
-        glBindTexture(init->target, init->textureName);
-    else
-        glBindTexture(Lookup(GLES2TextureInitializer::tt2gl, s->texture->GetTextureType()), 0);
+    GLenum target = init ? init->target
+                         : Lookup(GLES2TextureInitializer::tt2gl, s->texture->GetTextureType());
+    GLuint name = init ? init->textureName : 0;
+    int slot = TargetSlot(target);
+    if (slot < 0 || !textures[s->unit][slot].known || textures[s->unit][slot].name != name) {
+        ActiveTexture(s->unit);
+        glBindTexture(target, name);
+        if (slot >= 0) textures[s->unit][slot] = {name, true};
+    }
     textureMatrices[s->unit] = s->texture->textureMatrix;
     if (s->unit > maxTextureUnit) maxTextureUnit = s->unit;
     GLES2ProgramInitializer* programInit = GetProgramInitializer();
     if (programInit) {
         GLint location =
             programInit->uniformLocations[GLES2ProgramInitializer::UN_TextureMatrix0 + s->unit];
-        if (location != -1)
+        if (UniformChanged(location, textureMatrices[s->unit].m, sizeof(Mat4::m)))
             glUniformMatrix4fv(location, 1, GL_FALSE, textureMatrices[s->unit].m);
     }
 }
@@ -289,26 +481,65 @@ void GLES2Renderer::AssignState(TextureSamplerState* s) {
     if (!s->texture || s->unit >= kTextureUnits) return;
     GLES2TextureInitializer* init = TextureInitializer(s->texture);
     if (!init) return;
-    glActiveTexture(GL_TEXTURE0 + s->unit);
     GLenum target = init->target;
-    glTexParameteri(target, GL_TEXTURE_WRAP_S, GLint(Lookup(sc_wrapTab, s->wrapS)));
-    glTexParameteri(target, GL_TEXTURE_WRAP_T, GLint(Lookup(sc_wrapTab, s->wrapT)));
     GLenum minFilter = s->texture->mipmapped
                            ? Lookup(sc_mipmapFilterTab, s->minFilter * 2 + s->mipmapFilter)
                            : Lookup(sc_filterTab, s->minFilter);
-    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, GLint(minFilter));
-    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GLint(Lookup(sc_filterTab, s->magFilter)));
+    const GLenum pnames[4] = {GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T, GL_TEXTURE_MIN_FILTER,
+                              GL_TEXTURE_MAG_FILTER};
+    const GLint values[4] = {GLint(Lookup(sc_wrapTab, s->wrapS)),
+                             GLint(Lookup(sc_wrapTab, s->wrapT)), GLint(minFilter),
+                             GLint(Lookup(sc_filterTab, s->magFilter))};
+    // The parameters go to whatever texture the unit holds; they are
+    // remembered for it only when that is known.
+    int slot = TargetSlot(target);
+    const Binding* bound = slot >= 0 ? &textures[s->unit][slot] : nullptr;
+    if (bound && bound->known) {
+        for (const TextureParams& p : textureParams)
+            if (p.texture == bound->name && memcmp(p.values, values, sizeof values) == 0) return;
+        ActiveTexture(s->unit);
+        for (unsigned int k = 0; k < 4; ++k)
+            TexParameter(bound->name, target, k, pnames[k], values[k]);
+        return;
+    }
+    ActiveTexture(s->unit);
+    for (int k = 0; k < 4; ++k) glTexParameteri(target, pnames[k], values[k]);
 }
 
 void GLES2Renderer::AssignState(UniformState* s) {
     Uniform* uniform = s->uniform;
     GLES2ProgramInitializer* init = GetProgramInitializer();
     if (!uniform || !init || !uniform->data || uniform->count == 0) return;
-    GLint location = init->GetUniformLocation(uniform->name);
+    GLint location = UniformLocation(init, uniform->name);
     if (location == -1) return;
     GLsizei count = GLsizei(uniform->count);
     const GLint* ints = static_cast<const GLint*>(uniform->data);
     const GLfloat* floats = static_cast<const GLfloat*>(uniform->data);
+    // Single values are compared with what the program holds. An array
+    // (count > 1) is always sent, and what is remembered of the program is
+    // forgotten: it also sets elements that have locations of their own.
+    size_t bytes = 0;
+    const void* value = uniform->data;
+    switch (uniform->elementType) {
+    case Uniform::ET_Int: case Uniform::ET_Float: bytes = 4; break;
+    case Uniform::ET_IVec2: case Uniform::ET_Vec2: bytes = 8; break;
+    case Uniform::ET_IVec3: case Uniform::ET_Vec3: bytes = 12; break;
+    case Uniform::ET_IVec4: case Uniform::ET_Vec4: case Uniform::ET_Mat2: bytes = 16; break;
+    case Uniform::ET_Mat3: bytes = 36; break;
+    case Uniform::ET_Mat4: bytes = 64; break;
+    case Uniform::ET_WorldTransform:
+        value = static_cast<const SceneSpatial*>(uniform->data)->world.m;
+        bytes = 64;
+        count = 1;
+        break;
+    default: return;  // none, local transform and unknown types upload nothing
+    }
+    if (count == 1) {
+        if (!UniformChanged(location, value, bytes)) return;
+    } else if (programCache) {
+        programCache->slots.assign(programCache->slots.size(), UniformSlot{0, 0, false});
+        programCache->values.clear();
+    }
     switch (uniform->elementType) {
     case Uniform::ET_Int: glUniform1iv(location, count, ints); break;
     case Uniform::ET_IVec2: glUniform2iv(location, count, ints); break;
@@ -336,10 +567,11 @@ void GLES2Renderer::AssignState(GeometryState* s) {
     if (!init || !node) return;
     const GLint* loc = init->uniformLocations;
     typedef GLES2ProgramInitializer P;
-    if (loc[P::UN_Model] != -1) glUniformMatrix4fv(loc[P::UN_Model], 1, GL_FALSE, node->world.m);
-    if (loc[P::UN_ModelIT] != -1)
+    if (UniformChanged(loc[P::UN_Model], node->world.m, sizeof node->world.m))
+        glUniformMatrix4fv(loc[P::UN_Model], 1, GL_FALSE, node->world.m);
+    if (UniformChanged(loc[P::UN_ModelIT], node->normalMatrix.m, sizeof node->normalMatrix.m))
         glUniformMatrix3fv(loc[P::UN_ModelIT], 1, GL_FALSE, node->normalMatrix.m);
-    if (loc[P::UN_PrevModel] != -1)
+    if (UniformChanged(loc[P::UN_PrevModel], node->prevWorld.m, sizeof node->prevWorld.m))
         glUniformMatrix4fv(loc[P::UN_PrevModel], 1, GL_FALSE, node->prevWorld.m);
     for (unsigned int i = 0; i < node->meshes.Size(); ++i)
         if (node->meshes[i]) DrawMesh(node->meshes[i], node);
@@ -386,7 +618,11 @@ static bool IsAttributeType(GLenum type) {
 // Bones come from the batches; the node's own matrices are uploaded by the
 // geometry state.
 void GLES2Renderer::DrawMesh(Mesh* mesh, SceneNode*) {
-    if (!mesh->initializer || !mesh->initializer->initialized) mesh->Init();
+    if (!mesh->initializer || !mesh->initializer->initialized) {
+        mesh->Init();
+        ForgetPassState();
+        ForgetObjectState();
+    }
     if (!mesh->initializer || !mesh->initializer->initialized) return;
     GLES2MeshInitializer* init = static_cast<GLES2MeshInitializer*>(mesh->initializer);
     GLES2ProgramInitializer* programInit = GetProgramInitializer();
@@ -427,9 +663,19 @@ void GLES2Renderer::DrawMesh(Mesh* mesh, SceneNode*) {
             continue;
         size_t vertices = init->vertexBufferSizes[i] / elementSize;
         if (vertices < vertexLimit) vertexLimit = unsigned(vertices);
-        glBindBuffer(GL_ARRAY_BUFFER, init->vertexBuffers[i]);
-        glEnableVertexAttribArray(location);
-        glVertexAttribPointer(location, GLint(array->components), type, GL_FALSE, 0, nullptr);
+        GLuint buffer = init->vertexBuffers[i];
+        AttribPointer* pointer =
+            location < attribPointers.size() ? &attribPointers[location] : nullptr;
+        if (!pointer || !pointer->known || pointer->buffer != buffer ||
+            pointer->components != GLint(array->components) || pointer->type != type) {
+            BindArrayBuffer(buffer);
+            glVertexAttribPointer(location, GLint(array->components), type, GL_FALSE, 0, nullptr);
+            if (pointer) *pointer = {buffer, GLint(array->components), type, true};
+        }
+        if (location >= attribEnabled.size() || attribEnabled[location] != 1) {
+            glEnableVertexAttribArray(location);
+            if (location < attribEnabled.size()) attribEnabled[location] = 1;
+        }
         anyEnabled = true;
     }
     if (!anyEnabled) vertexLimit = 0;
@@ -441,8 +687,9 @@ void GLES2Renderer::DrawMesh(Mesh* mesh, SceneNode*) {
         VertexBatch* batch = (*batches)[b];
         unsigned int numBones = batch->bones.Size();
 
-        if (loc[P::UN_BoneCount] != -1)
-            glUniform1i(loc[P::UN_BoneCount], numBones == 0 ? 0 : GLint(batch->maxInfluences));
+        GLint boneCount = numBones == 0 ? 0 : GLint(batch->maxInfluences);
+        if (UniformChanged(loc[P::UN_BoneCount], &boneCount, sizeof boneCount))
+            glUniform1i(loc[P::UN_BoneCount], boneCount);
         if (numBones > P::kMaxBones) numBones = P::kMaxBones;
         for (unsigned int i = 0; i < numBones; ++i) {
             SceneNode* bone = batch->bones[i];
@@ -450,12 +697,14 @@ void GLES2Renderer::DrawMesh(Mesh* mesh, SceneNode*) {
             if (batch->boneMatrices && loc[P::UN_BoneModel0 + i] != -1) {
                 Mat4 m;
                 Mat4::MatrixMultiplication(m, bone->world, batch->boneMatrices[i]);
-                glUniformMatrix4fv(loc[P::UN_BoneModel0 + i], 1, GL_FALSE, m.m);
+                if (UniformChanged(loc[P::UN_BoneModel0 + i], m.m, sizeof m.m))
+                    glUniformMatrix4fv(loc[P::UN_BoneModel0 + i], 1, GL_FALSE, m.m);
             }
             if (batch->boneNormalMatrices && loc[P::UN_BoneModelIT0 + i] != -1) {
                 Mat3 n;
                 Mat3::MatrixMultiplication(n, bone->normalMatrix, batch->boneNormalMatrices[i]);
-                glUniformMatrix3fv(loc[P::UN_BoneModelIT0 + i], 1, GL_FALSE, n.m);
+                if (UniformChanged(loc[P::UN_BoneModelIT0 + i], n.m, sizeof n.m))
+                    glUniformMatrix3fv(loc[P::UN_BoneModelIT0 + i], 1, GL_FALSE, n.m);
             }
         }
 
@@ -541,5 +790,11 @@ void GLES2Renderer::DrawMesh(Mesh* mesh, SceneNode*) {
     unsigned int last = nextGeneric > mesh->GetNumVertexArrays() ? nextGeneric
                                                                  : mesh->GetNumVertexArrays();
     if (last > maxVertexAttribs) last = maxVertexAttribs;
-    for (unsigned int l = 0; l < last; ++l) glDisableVertexAttribArray(l);
+    // Nothing is left enabled for whatever draws next; arrays known to be
+    // off are not switched off again.
+    for (unsigned int l = 0; l < last; ++l) {
+        if (l < attribEnabled.size() && attribEnabled[l] == 0) continue;
+        glDisableVertexAttribArray(l);
+        if (l < attribEnabled.size()) attribEnabled[l] = 0;
+    }
 }

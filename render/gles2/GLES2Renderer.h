@@ -4,6 +4,8 @@
 
 #include <GLES2/gl2.h>
 
+#include <vector>
+
 #include "math/Mat4.h"
 #include "render/Renderer.h"
 
@@ -17,6 +19,9 @@ public:
     static const unsigned int kTextureUnits = 8;
 
     GLES2Renderer();
+    ~GLES2Renderer() override;
+    GLES2Renderer(const GLES2Renderer&) = delete;
+    GLES2Renderer& operator=(const GLES2Renderer&) = delete;
 
     void Init() override;
     void SetViewport(unsigned int x, unsigned int y, unsigned int width,
@@ -75,4 +80,79 @@ public:
     MaterialState* material;  // last assigned; not owned
     // Attribute locations at and above this are never fed.
     unsigned int maxVertexAttribs;
+
+private:
+    // A call whose state is already in force is not made again. What is
+    // remembered, and for how long, follows who else sets that state:
+    // - switches, blend, clear values, the active texture unit and enabled
+    //   attribute arrays are set by nothing but this renderer: for the
+    //   context's life (from Init; unknown before it);
+    // - the program in use and the texture, buffer, framebuffer and attribute
+    //   bindings are also set by the resource initializers, which run
+    //   between frames: for one pass;
+    // - each program's uniform values and locations (set nowhere else once
+    //   it is linked, and a program is linked once) and texture parameters
+    //   (set elsewhere only when a texture is made, before the first frame or
+    //   when targets are rebuilt for a new viewport): from frame to frame.
+    // Objects made while drawing (a mesh or target reached before InitAll)
+    // forget all but the first kind.
+    struct UniformSlot {
+        unsigned int offset, bytes;  // in the program's value block
+        bool known;
+    };
+    struct ProgramCache {
+        const GLES2ProgramInitializer* initializer;
+        GLuint name;
+        std::vector<UniformSlot> slots;  // by location
+        std::vector<unsigned char> values;
+        std::vector<std::pair<std::vector<char>, GLint>> locations;  // by name
+    };
+    struct TextureParams {
+        GLuint texture;
+        GLint values[4];  // wrap S, wrap T, min filter, mag filter; -1 unknown
+    };
+    struct Binding {
+        GLuint name;
+        bool known;
+    };
+
+    void ForgetContextState();
+    void ForgetPassState();
+    void ForgetObjectState();
+    void UseProgram(GLuint name);
+    void ActiveTexture(unsigned int unit);
+    void BindArrayBuffer(GLuint buffer);
+    void Capability(GLenum cap, unsigned int code, bool enabled);
+    void TexParameter(GLuint texture, GLenum target, unsigned int which, GLenum pname,
+                      GLint value);
+    // True, after noting the value, when it differs from what the bound
+    // program's uniform at `location` holds (or that is not known).
+    bool UniformChanged(GLint location, const void* data, size_t bytes);
+    GLint UniformLocation(GLES2ProgramInitializer* init, const char* name);
+    ProgramCache* CacheOf(GLES2ProgramInitializer* init);
+
+    // Context state; -1 / false where unknown.
+    int capabilities[11];
+    bool blendKnown, blendColorKnown, blendEquationKnown;
+    GLenum blendFunc[4], blendEquation[2];
+    float blendColor[4];
+    bool clearColorKnown, clearDepthKnown, clearStencilKnown;
+    float clearColor[4], clearDepth;
+    GLint clearStencil;
+    int activeUnit;
+    std::vector<signed char> attribEnabled;  // by location: 1, 0, -1
+    // Pass state.
+    Binding usedProgram, arrayBuffer, framebuffer;
+    Binding textures[kTextureUnits][2];  // 2D, cube map
+    struct AttribPointer {
+        GLuint buffer;
+        GLint components;
+        GLenum type;
+        bool known;
+    };
+    std::vector<AttribPointer> attribPointers;
+    // Frame-to-frame state.
+    std::vector<ProgramCache*> programCaches;  // owned
+    ProgramCache* programCache;  // of the program in use, or null
+    std::vector<TextureParams> textureParams;
 };
