@@ -221,6 +221,31 @@ TEST(LiveReload, AShaderThatNoLongerBuildsKeepsThePreviousPictureUntilTheNextGoo
     EXPECT_EQ(player.app->keeper.Size(), 0u);  // the new program is the one kept next time
 }
 
+TEST(LiveReload, TheReloadKeyBuildsEverythingAnewAndEveryParameterReachesItsNewProgram) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileMakingDirs(dir.File("quad.vert"), kQuadVert));
+    ASSERT_TRUE(WriteFileMakingDirs(dir.File("param.frag"),
+                                    "precision mediump float;\nuniform vec3 colour;\n"
+                                    "void main() { gl_FragColor = vec4(colour, 1.0); }\n"));
+    ASSERT_TRUE(WriteFileMakingDirs(
+        dir.File("scripts/init.lua"),
+        "local e = Effect:New('resource://quad.vert', 'resource://param.frag')\n"
+        "e:SetParam('colour', 0, 1, 0)\n"
+        "local p = Part:New(60000)\np:AddPass(Pass:New(Scene:CreateFS(), e))\n"
+        "Engine:GetEngine():AddPart(p)\n"));
+    Player player({"--content", dir.Path()});
+    ASSERT_TRUE(player.Start());
+    CaptureFd out(1);
+    for (int i = 0; i < 20; ++i) {
+        player.Key(SDLK_r, 'r');
+        EXPECT_FALSE(player.Frame());
+        // New GL objects may reuse the names (and their initializers the
+        // addresses) of the ones just released: the value is sent all the same.
+        EXPECT_EQ(player.Centre(), kGreen) << "reload " << i;
+    }
+    EXPECT_EQ(Count(out.Stop(), "DemoApp::Reload()"), 20u);
+}
+
 TEST(LiveReload, AChangedStartScriptGivesItsNewTimelineAtTheSameTimeStillPaused) {
     TempDir dir;
     ASSERT_TRUE(WriteFileMakingDirs(dir.File("quad.vert"), kQuadVert));
