@@ -6,6 +6,7 @@
 #include "app/AudioPlayer.h"
 #include "app/DemoApp.h"
 #include "app/SDLApp.h"
+#include "app/WavWriter.h"
 #include "demo/Engine.h"
 #include "demo/Part.h"
 #include "script/LuaScriptEngine.h"
@@ -220,6 +221,31 @@ TEST(LiveReload, AShaderThatNoLongerBuildsKeepsThePreviousPictureUntilTheNextGoo
     EXPECT_EQ(player.app->keeper.Size(), 0u);  // the new program is the one kept next time
 }
 
+TEST(LiveReload, TheReloadKeyBuildsEverythingAnewAndEveryParameterReachesItsNewProgram) {
+    TempDir dir;
+    ASSERT_TRUE(WriteFileMakingDirs(dir.File("quad.vert"), kQuadVert));
+    ASSERT_TRUE(WriteFileMakingDirs(dir.File("param.frag"),
+                                    "precision mediump float;\nuniform vec3 colour;\n"
+                                    "void main() { gl_FragColor = vec4(colour, 1.0); }\n"));
+    ASSERT_TRUE(WriteFileMakingDirs(
+        dir.File("scripts/init.lua"),
+        "local e = Effect:New('resource://quad.vert', 'resource://param.frag')\n"
+        "e:SetParam('colour', 0, 1, 0)\n"
+        "local p = Part:New(60000)\np:AddPass(Pass:New(Scene:CreateFS(), e))\n"
+        "Engine:GetEngine():AddPart(p)\n"));
+    Player player({"--content", dir.Path()});
+    ASSERT_TRUE(player.Start());
+    CaptureFd out(1);
+    for (int i = 0; i < 20; ++i) {
+        player.Key(SDLK_r, 'r');
+        EXPECT_FALSE(player.Frame());
+        // New GL objects may reuse the names (and their initializers the
+        // addresses) of the ones just released: the value is sent all the same.
+        EXPECT_EQ(player.Centre(), kGreen) << "reload " << i;
+    }
+    EXPECT_EQ(Count(out.Stop(), "DemoApp::Reload()"), 20u);
+}
+
 TEST(LiveReload, AChangedStartScriptGivesItsNewTimelineAtTheSameTimeStillPaused) {
     TempDir dir;
     ASSERT_TRUE(WriteFileMakingDirs(dir.File("quad.vert"), kQuadVert));
@@ -371,6 +397,37 @@ TEST(LiveSeek, WithWatchTheEndOfTheTimelineHoldsPausedInsteadOfEndingTheRun) {
     std::string status;
     EXPECT_TRUE(player.app->GetStatus(&status));
     EXPECT_EQ(status, "part 1/1 \xE2\x80\x94 1.02 s");
+}
+
+TEST(LiveSeek, ATrackThatCannotSeekPrintsOneLineAndTheDemoGoesOnByTheWallClock) {
+    TempDir dir;
+    // SDL_mixer streams a WAV file but cannot set its position.
+    {
+        WavWriter wav;
+        ASSERT_TRUE(wav.Open(dir.File("song.wav").c_str(), 44100));
+        std::vector<short> silence(44100 * 2, 0);
+        for (int second = 0; second < 20; ++second) ASSERT_TRUE(wav.Write(silence.data(), 44100));
+        ASSERT_TRUE(wav.Close());
+    }
+    ASSERT_TRUE(WriteFileMakingDirs(dir.File("quad.vert"), kQuadVert));
+    ASSERT_TRUE(WriteFileMakingDirs(dir.File("red.frag"), Colour("1.0, 0.0, 0.0")));
+    ASSERT_TRUE(WriteFileMakingDirs(dir.File("scripts/init.lua"),
+                                    "Engine:GetEngine():LoadMusic('file://" + dir.File("song.wav") + "')\n" +
+                                        Timeline({{30000, "red.frag"}})));
+    Player player({"--content", dir.Path()});
+    ASSERT_TRUE(player.Start());
+    ASSERT_NE(player.Engine()->player, nullptr) << "the track did not load";
+    player.Frames(1);
+    CaptureFd out(1);
+    player.Key(SDLK_UP);
+    std::string said = out.Stop();
+    EXPECT_EQ(said.rfind("Mix_SetMusicPosition: ", 0), 0u) << said;
+    EXPECT_EQ(Count(said, "\n"), 1u) << said;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(player.Frame());
+    // The clock moved to the seek and runs on from there.
+    EXPECT_GE(player.Engine()->time, 10200.0f);
+    EXPECT_LT(player.Engine()->time, 12000.0f);
 }
 
 namespace {

@@ -274,6 +274,13 @@ void GLES2Renderer::Forget() {
     defaultFramebuffer = 0;
     program = nullptr;
     material = nullptr;
+    // The content's GL objects go next, and new ones may get their names (and
+    // their initializers the same addresses): nothing known of them holds.
+    for (ProgramCache* cache : programCaches) delete cache;
+    programCaches.clear();
+    programCache = nullptr;
+    ForgetPassState();
+    ForgetObjectState();
     // A program still in use outlives its deletion.
     glUseProgram(0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);

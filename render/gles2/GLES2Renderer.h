@@ -43,7 +43,7 @@ public:
     void AssignProjectionMatrix(const Mat4& matrix) override;
     void AssignViewMatrix(const Mat4& matrix) override;
     void AssignPrevViewMatrix(const Mat4& matrix) override;
-    // Also the program and material, and the GL bindings to the content's objects.
+    // Also the program, the material, and all it remembers of the content's GL objects.
     void Forget() override;
 
     // Sets the clear colour, depth and stencil values; clears nothing.
