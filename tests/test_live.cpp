@@ -582,9 +582,11 @@ TEST(LiveReloadCost, ReloadingTheBundledDemoOverAndOverLeavesMemoryAndGPUObjects
         EXPECT_EQ(after, objects);
         if (kMeasureMemory) {
             // A demo object, target or script state left behind per reload
-            // would add far more over the reloads.
+            // would add far more over the reloads (the script state alone is
+            // hundreds of KiB); the driver's own heap moves by about a MiB
+            // from run to run, hence the bound of two.
             EXPECT_LT(residentGrown, 3072) << "KiB over " << kReloads - kWarmUp << " reloads";
-            EXPECT_LT(heapGrown, 1024) << "KiB over " << kReloads - kWarmUp << " reloads";
+            EXPECT_LT(heapGrown, 2048) << "KiB over " << kReloads - kWarmUp << " reloads";
         }
         EXPECT_EQ(Count(said, "DemoApp::Reload()"), size_t(kReloads)) << said.substr(0, 2000);
         EXPECT_EQ(said.find("Failed to"), std::string::npos) << said.substr(0, 2000);
