@@ -11,6 +11,7 @@
 #include "engine/AttributeArray.h"
 #include "engine/Mesh.h"
 #include "engine/Scene.h"
+#include "tests/support/SmoothReference.h"
 
 namespace {
 
@@ -79,30 +80,13 @@ void BM_GroupEqualPositions(benchmark::State& state) {
 }
 BENCHMARK(BM_GroupEqualPositions)->Arg(20000)->Arg(200000)->Unit(benchmark::kMillisecond);
 
-// The scan as first written: every leader sweeps all remaining vertices.
+// The scan as first written (tests/support/SmoothReference.h): every leader
+// sweeps all remaining vertices.
 void BM_GroupQuadraticScan(benchmark::State& state) {
     const unsigned int count = unsigned(state.range(0));
     std::vector<Vec3> positions, normals;
     MakeVertices(count, 4, &positions, &normals);
-    for (auto _ : state) {
-        std::vector<unsigned int> remaining(count), members;
-        for (unsigned int v = 0; v < count; ++v) remaining[v] = v;
-        for (size_t cursor = 0; cursor < remaining.size();) {
-            const Vec3 p = positions[remaining[cursor]];
-            members.push_back(remaining[cursor]);
-            ++cursor;
-            for (size_t j = cursor; j < remaining.size();) {
-                if (positions[remaining[j]] == p) {
-                    members.push_back(remaining[j]);
-                    remaining[j] = remaining.back();
-                    remaining.pop_back();
-                } else {
-                    ++j;
-                }
-            }
-        }
-        benchmark::DoNotOptimize(members.data());
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(testsupport::ReferenceGroups(positions).data());
 }
 BENCHMARK(BM_GroupQuadraticScan)->Arg(20000)->Unit(benchmark::kMillisecond);
 // One round is seconds long.

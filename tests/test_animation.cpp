@@ -1,7 +1,8 @@
 // Keyframe evaluation: period mapping, segments, the five interpolations
-// against independent formulas, derivatives, bad sequences, no allocation.
+// against independent formulas, bad sequences, no allocation.
 #include "engine/Animation.h"
 #include "engine/KeyframeSequence.h"
+#include "support/CountingNew.h"
 
 #include <gtest/gtest.h>
 
@@ -9,27 +10,8 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
-#include <new>
 #include <utility>
 #include <vector>
-
-// Counts heap allocations so that tests can assert that evaluation makes none.
-static long g_allocations = 0;
-
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-// Out of line: inlined into a delete-expression, free() looks to the compiler
-// like a mismatch with the new-expression.
-__attribute__((noinline)) static void Release(void* p) { std::free(p); }
-void operator delete(void* p) noexcept { Release(p); }
-void operator delete(void* p, std::size_t) noexcept { Release(p); }
-// Array forms too: a sanitizer runtime may not route them through the above.
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete[](void* p) noexcept { Release(p); }
-void operator delete[](void* p, std::size_t) noexcept { Release(p); }
 
 namespace {
 
@@ -194,24 +176,6 @@ TEST(AnimationSquad, EvenRotationReducesToSlerp) {
         ExpectQuatNear(AxisAngle(0, 0, 1, 3.0 * t), Eval4(a.get(), t), 2e-5f);
 }
 
-TEST(AnimationDerivative, DifferenceOverTwoHundredUnits) {
-    // value(t + 100) - value(t - 100), not divided by the 200.
-    float d[2] = {kS, kS};
-    auto a = Make(kLinear, kLoop, 1000, 3, {{0, {0, 0, 0}}, {1000, {10, 20, 30}}});
-    a->GetChannelDerivativeValues(500.0f, d, 1, 2, 0);
-    EXPECT_EQ(std::vector<float>(d, d + 2), (std::vector<float>{4, 6}));
-    // Constant mode: both evaluations clamp to the end keys of the ramp 0 -> 10.
-    auto h = Make(kLinear, kHold, 10, 1, {{0, {0}}, {10, {10}}});
-    h->GetChannelDerivativeValues(5.0f, d, 0, 0, 0);
-    EXPECT_EQ(d[0], 10.0f);
-    // Slerp writes nothing past w: that component comes out 0, not garbage.
-    auto c = Make(kSlerp, kLoop, 1000, 5, {{0, {0, 0, 0, 1, 3}}, {1000, {0, 0, 1, 0, 8}}});
-    c->GetChannelDerivativeValues(500.0f, d, 3, 4, 0);
-    Quat from(0, 0, 0, 1), to(0, 0, 1, 0);
-    EXPECT_NEAR(d[0], ClassicSlerp(from, to, 0.6).w - ClassicSlerp(from, to, 0.4).w, 1e-5f);
-    EXPECT_EQ(d[1], 0.0f);
-}
-
 TEST(AnimationBadInput, OnlyWhatTheSequenceHoldsIsWritten) {
     Keys none, one = {{3, {0, 0.6f, 0, 0.8f}}}, ramp = {{0, {0, 0}}, {10, {10, 20}}};
     Keys narrow = {{0, {0, 0, 0}}, {10, {2, 4, 6}}}, twoKeys = {{0, {1}}, {10, {2}}};
@@ -244,12 +208,11 @@ TEST(AnimationBadInput, OnlyWhatTheSequenceHoldsIsWritten) {
     }
     Animation noSequence;
     float d = kS;
-    noSequence.GetChannelDerivativeValues(1.0f, &d, 0, 0, 0);
+    noSequence.GetChannelValues(1.0f, &d, 0, 0, 0);
     EXPECT_EQ(d, kS);
-    EXPECT_EQ(noSequence.GetComponentValue(1.0f, 0, 0), 0.0f);
 }
 
-TEST(AnimationSweep, EveryModeStaysFiniteAndAllocatesOnlyTheDerivativeScratch) {
+TEST(AnimationSweep, EveryModeStaysFiniteAndAllocatesNothing) {
     // A zero quaternion key and non-finite times must not poison the values.
     Keys keys = {{0, {0, 0, 0, 0}}, {10, V(AxisAngle(1, 0, 0, 40))},
                  {20, V(AxisAngle(0, 1, 0, 40))}, {30, V(AxisAngle(0, 0, 1, 70))}};
@@ -258,17 +221,12 @@ TEST(AnimationSweep, EveryModeStaysFiniteAndAllocatesOnlyTheDerivativeScratch) {
         for (unsigned int rm : {kHold, kLoop}) all.push_back(Make(im, rm, 40, 4, keys));
     std::vector<float> times = {std::nanf(""), kInf, -kInf};
     for (float t = -50.0f; t < 100.0f; t += 3.7f) times.push_back(t);
-    float out[4];
-    long before = g_allocations;
-    for (auto& a : all) a->GetChannelDerivativeValues(1.0f, out, 0, 3, 0);
-    EXPECT_EQ(g_allocations, before + long(all.size()));
-    before = g_allocations;
+    long before = testsupport::Allocations::count;
     for (size_t i = 0; i < all.size(); ++i) {
         for (float t : times) {
             Quat q = Eval4(all[i].get(), t);
-            all[i]->GetChannelDerivativeValues(t, out, 0, 3, 0);
-            EXPECT_TRUE(std::isfinite(q.Dot(q) + out[0] + out[3])) << "case " << i << " at " << t;
+            EXPECT_TRUE(std::isfinite(q.Dot(q))) << "case " << i << " at " << t;
         }
     }
-    EXPECT_EQ(g_allocations, before);
+    EXPECT_EQ(testsupport::Allocations::count, before);
 }

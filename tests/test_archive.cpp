@@ -77,14 +77,7 @@ struct Opened {
     ResourceLibrary library;
 };
 
-// Reads a source whole and deletes it.
-std::string Contents(DataSource* source) {
-    std::unique_ptr<DataSource> s(source);
-    if (!s) return "<null>";
-    std::string out(s->GetLength(), '\0');
-    if (!out.empty()) s->Read(&out[0], unsigned(out.size()));
-    return out;
-}
+const auto Contents = testsupport::ReadAll;
 
 std::string Pack() { return testsupport::BinaryPath("vomra-pack"); }
 

@@ -6,34 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
-#include <algorithm>
 #include <string>
 #include <vector>
 
-using testsupport::BinaryPath;
-using testsupport::Bytes;
-using testsupport::CommandResult;
-using testsupport::Record;
-using testsupport::TempDir;
-using testsupport::WriteFileMakingDirs;
+using namespace testsupport;
 
 namespace {
-
-const char* kQuadVert =
-    "attribute vec4 Vomra_va_Location;\n"
-    "void main() { gl_Position = vec4(Vomra_va_Location.xy * 2.0 - 1.0, 0.0, 1.0); }\n";
-const char* kWhiteFrag = "precision mediump float;\nvoid main() { gl_FragColor = vec4(1.0); }\n";
-
-typedef std::vector<std::pair<std::string, std::string>> Files;
-
-std::string Pack(const TempDir& dir, const Files& files) {
-    for (const auto& f : files) EXPECT_TRUE(WriteFileMakingDirs(dir.File("demo/" + f.first), f.second));
-    CommandResult pack = testsupport::Run({BinaryPath("vomra-pack"), "create", dir.File("d.res"), dir.File("demo")});
-    EXPECT_EQ(pack.exitCode, 0) << pack.err;
-    return dir.File("d.res");
-}
 
 // The check run with no display, from `cwd`.
 CommandResult Check(const std::string& cwd, const std::string& archive, std::vector<std::string> more = {}) {
@@ -41,56 +19,39 @@ CommandResult Check(const std::string& cwd, const std::string& archive, std::vec
                                      "--width", "64", "--height", "48"};
     if (!archive.empty()) args.insert(args.end(), {"--archive", archive});
     args.insert(args.end(), more.begin(), more.end());
-    return testsupport::Run(args, 60);
-}
-
-std::vector<std::string> Entries(const std::string& folder) {
-    std::vector<std::string> names;
-    if (DIR* d = opendir(folder.c_str())) {
-        while (dirent* e = readdir(d))
-            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
-        closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return Run(args, 60);
 }
 
 std::string Str(const std::vector<unsigned char>& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
 // A World with no child, no camera and no background.
-std::vector<unsigned char> WorldWithoutCamera() {
-    return testsupport::M3GFile({testsupport::Section(
-        {Record(0, testsupport::HeaderData(1)), Record(22, Bytes().PlainNode(0).U32(0).U32(0).U32(0))})});
-}
+std::vector<unsigned char> WorldWithoutCamera() { return SceneFile({Record(22, World(0, {}))}); }
 
 }  // namespace
 
 TEST(CheckClean, NoProblemsStatusZeroAndNoFrames) {
     TempDir dir, cwd;
-    std::string archive = Pack(dir, {{"scripts/init.lua",
-                                      "local e = Effect:New('resource://q.vert', 'resource://w.frag')\n"
-                                      "local p = Part:New(1000)\n"
-                                      "p:AddPass(Pass:New(Scene:CreateFS(), e, Target:Screen()))\n"
-                                      "Engine:GetEngine():AddPart(p)\n"},
-                                     {"q.vert", kQuadVert},
-                                     {"w.frag", kWhiteFrag}});
+    std::string archive =
+        PackDemo(dir, {{"scripts/init.lua", OnePartScript("resource://q.vert", "resource://w.frag", 1000)},
+                       {"q.vert", kScreenQuadVert},
+                       {"w.frag", kWhiteFrag}});
     CommandResult run = Check(cwd.Path(), archive);
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("\nvomra --check: 0 problems\n"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.substr(run.out.size() - 26), "vomra --check: 0 problems\n");
-    EXPECT_TRUE(Entries(cwd.Path()).empty());  // nothing written without --capture
+    EXPECT_TRUE(FolderEntries(cwd.Path()).empty());  // nothing written without --capture
 
     // With --capture, the three frames of each part it drew, and nothing else.
     CommandResult captured = Check(cwd.Path(), archive, {"--capture", dir.File("shots")});
     EXPECT_EQ(captured.exitCode, 0) << captured.err;
-    EXPECT_EQ(Entries(dir.File("shots")),
+    EXPECT_EQ(FolderEntries(dir.File("shots")),
               (std::vector<std::string>{"check-part01-end.png", "check-part01-middle.png",
                                         "check-part01-start.png"}));
 }
 
 TEST(CheckProblems, EachIsListedWithItsOriginAndCounted) {
     TempDir dir;
-    ASSERT_TRUE(testsupport::WriteFile(dir.File("noise.ogg"), std::string(3000, 'n')));
+    ASSERT_TRUE(WriteFile(dir.File("noise.ogg"), std::string(3000, 'n')));
     std::vector<unsigned char> truncated = WorldWithoutCamera();
     truncated.resize(truncated.size() - 9);
     std::string init =
@@ -111,19 +72,17 @@ TEST(CheckProblems, EachIsListedWithItsOriginAndCounted) {
         "p:AddPass(Pass:New(blind, white, Target:Screen()))\n"
         "engine:AddPart(p)\n"
         "engine:AddPart(Part:New(500, 500))\n";
-    std::string archive = Pack(
+    std::string archive = PackDemo(
         dir, {{"scripts/init.lua", init},
               {"scripts/runtime.lua", "-- fails on its third line\nlocal x = nil\nlocal y = x.field\n"},
               {"scripts/syntax.lua", "local a = 1\nlocal = 2\n"},
               {"images/garbled.png", "not a picture at all"},
-              {"q.vert", kQuadVert},
+              {"q.vert", kScreenQuadVert},
               {"w.frag", kWhiteFrag},
               {"bad.frag", "precision mediump float;\nvoid main() { gl_FragColor = vec4(undeclared); }\n"},
               {"scenes/cut.m3g", Str(truncated)},
-              {"scenes/xref.m3g", Str(testsupport::M3GFile({testsupport::Section(
-                                      {Record(0, testsupport::HeaderData(1)),
-                                       Record(255, Bytes().Text("elsewhere.m3g")),
-                                       Record(22, Bytes().PlainNode(0).U32(0).U32(0).U32(0))})}))},
+              {"scenes/xref.m3g",
+               Str(SceneFile({Record(255, Bytes().Text("elsewhere.m3g")), Record(22, World(0, {}))}))},
               {"scenes/nocamera.m3g", Str(WorldWithoutCamera())}});
     CommandResult run = Check(dir.Path(), archive);
     EXPECT_EQ(run.exitCode, 1);
@@ -154,7 +113,7 @@ TEST(CheckProblems, EachIsListedWithItsOriginAndCounted) {
                            "resource://bad.frag not built, its passes draw nothing\n"),
               std::string::npos);
     EXPECT_NE(run.out.find("ExternalReference::ExternalReference() -> elsewhere.m3g\n"), std::string::npos);
-    EXPECT_TRUE(Entries(dir.Path()) == (std::vector<std::string>{"d.res", "demo", "noise.ogg"}));
+    EXPECT_TRUE(FolderEntries(dir.Path()) == (std::vector<std::string>{"d.res", "demo", "noise.ogg"}));
 }
 
 TEST(CheckProblems, MissingStartScriptIsOneProblem) {

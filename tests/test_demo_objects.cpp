@@ -140,20 +140,6 @@ TEST_F(DemoObjects, TargetStateAnimationChoosesScreenOrTarget) {
     EXPECT_EQ(screen->pass.frameBuffer, nullptr);
 }
 
-TEST_F(DemoObjects, EnableAnimationSwitchesEnginePass) {
-    Demo::Pass* pass = NewPass();
-    pass->BindState(StepAnimation({{0.0f, 0.0f}, {1000.0f, 1.0f}}));
-    Demo::Part* part = Demo::Part::New(5000.0f);
-    part->AddPass(pass);
-    std::vector<bool> seen;
-    for (float t : {0.0f, 500.0f, 999.0f, 1000.0f, 3000.0f}) {
-        part->Update(t);
-        engine->sceneManager.Update(&part->technique, t);
-        seen.push_back(pass->pass.enabled);
-    }
-    EXPECT_EQ(seen, (std::vector<bool>{false, false, false, true, true}));
-}
-
 TEST_F(DemoObjects, EffectProgramBlendDefaultsArgumentOrderAndShaderText) {
     Demo::Effect* effect = NewEffect();
     ASSERT_EQ(effect->states.Size(), 3u);

@@ -1,12 +1,11 @@
 // The player as a whole, under the test display: a demo packed with vomra-pack
-// and rendered offline, checked by the pixels of its captured frames; the
-// bundled demo; and a windowed run ended by the Escape key.
+// and rendered offline, checked by the pixels of its captured frames. (Bad
+// content: test_player_robustness and test_check; Escape: test_shell.)
 #include "support/Png.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -15,7 +14,6 @@ using testsupport::CommandResult;
 using testsupport::ReadPng;
 using testsupport::RgbImage;
 using testsupport::TempDir;
-using testsupport::WriteFileMakingDirs;
 
 namespace {
 
@@ -95,27 +93,18 @@ void ExpectPixel(const RgbImage& image, unsigned int x, unsigned int y, int r, i
     EXPECT_NEAR(p[2], b, 2) << where;
 }
 
-std::string FramePath(const TempDir& dir, int i) {
-    char name[64];
-    snprintf(name, sizeof name, "frames/frame-%06d.png", i);
-    return dir.File(name);
-}
+std::string FramePath(const TempDir& dir, int i) { return dir.File("frames/" + testsupport::FrameName(i)); }
 
 }  // namespace
 
 TEST(EndToEnd, PackedDemoRendersItsPartsTargetsAndAnimationsIntoCapturedFrames) {
     TempDir dir;
-    ASSERT_TRUE(WriteFileMakingDirs(dir.File("demo/scripts/init.lua"), kInit));
-    ASSERT_TRUE(WriteFileMakingDirs(dir.File("demo/shaders/quad.vert"), kQuadVert));
-    ASSERT_TRUE(WriteFileMakingDirs(dir.File("demo/shaders/color.frag"), kColorFrag));
-    ASSERT_TRUE(WriteFileMakingDirs(dir.File("demo/shaders/split.frag"), kSplitFrag));
-    ASSERT_TRUE(WriteFileMakingDirs(dir.File("demo/shaders/gain.frag"), kGainFrag));
-    CommandResult pack = testsupport::Run({BinaryPath("vomra-pack"), "create", dir.File("demo.res"), dir.File("demo")});
-    ASSERT_EQ(pack.exitCode, 0) << pack.err;
-    ASSERT_TRUE(WriteFileMakingDirs(dir.File("frames/.keep"), ""));
+    const std::string archive = testsupport::PackDemo(
+        dir, {{"scripts/init.lua", kInit}, {"shaders/quad.vert", kQuadVert}, {"shaders/color.frag", kColorFrag},
+              {"shaders/split.frag", kSplitFrag}, {"shaders/gain.frag", kGainFrag}});
 
     // 10 fps: the offline clock advances 100 ms per frame.
-    CommandResult run = testsupport::Run({BinaryPath("vomra"), "--archive", dir.File("demo.res"), "--capture",
+    CommandResult run = testsupport::Run({BinaryPath("vomra"), "--archive", archive, "--capture",
                              dir.File("frames"), "--frames", "10", "--width", "320", "--height", "240",
                              "--fps", "10"});
     ASSERT_EQ(run.signal, 0);
@@ -144,104 +133,3 @@ TEST(EndToEnd, PackedDemoRendersItsPartsTargetsAndAnimationsIntoCapturedFrames) 
     for (int i = 5; i < 10; ++i) ExpectPixel(frames[i], 160, 120, 0, 128, 0, "part 2 frame " + std::to_string(i));
 }
 
-TEST(EndToEnd, BundledDemoPlaysWithoutScriptOrShaderErrors) {
-    TempDir dir;
-    // From build/, where the demo's music is: the capture writes it beside the frames.
-    CommandResult run = testsupport::Run({"/usr/bin/env", "-C", VOMRA_BIN_DIR, BinaryPath("vomra"), "--archive",
-                             BinaryPath("vomra.res"), "--capture", dir.Path(), "--frames", "40", "--width", "160", "--height", "120",
-                             "--fps", "2", "--start", "6000"});
-    ASSERT_EQ(run.signal, 0);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << run.err;
-    EXPECT_EQ(run.out.find("Failed to"), std::string::npos) << run.out;
-    EXPECT_EQ(run.out.find("Warning"), std::string::npos) << run.out;
-    // Every frame shows something: a plasma is never black all over.
-    for (int i = 0; i < 40; ++i) {
-        RgbImage frame;
-        char name[64];
-        snprintf(name, sizeof name, "frame-%06d.png", i);
-        if (!ReadPng(dir.File(name), &frame)) break;  // the timeline may end earlier
-        long sum = 0;
-        for (unsigned char c : frame.rgb) sum += c;
-        EXPECT_GT(sum, long(frame.rgb.size()) * 10) << name;
-    }
-    EXPECT_TRUE(testsupport::FileExists(dir.File("frame-000000.png")));
-}
-
-TEST(EndToEnd, WindowedRunEndsOnEscapeWithStatusZero) {
-    TempDir dir;
-    for (const char* name : {"vomra.res", "music.ogg"})
-        ASSERT_TRUE(testsupport::WriteFile(dir.File(name), testsupport::ReadFile(BinaryPath(name))));
-    // The player runs from the folder that holds vomra.res and the music, as a
-    // user would start it; the music is the clock (SDL's dummy audio driver).
-    const char* script =
-        "cd \"$1\" || exit 90\n"
-        "SDL_AUDIODRIVER=dummy \"$2\" --width 320 --height 240 >out.txt 2>err.txt &\n"
-        "pid=$!\n"
-        "for i in $(seq 100); do grep -q 'EGL' out.txt 2>/dev/null && break; sleep 0.1; done\n"
-        "sleep 1\n"
-        "xdotool search --sync --name '^Vomra Demo$' windowfocus --sync key Escape || exit 91\n"
-        "wait $pid\n"
-        "echo \"status=$?\"\n";
-    auto started = std::chrono::steady_clock::now();
-    CommandResult run = testsupport::Run({"/bin/bash", "-c", script, "bash", dir.Path(), BinaryPath("vomra")});
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.out.find("status=0"), std::string::npos) << run.out << run.err;
-    std::string out = testsupport::ReadFile(dir.File("out.txt"));
-    EXPECT_EQ(out.rfind("EGL ", 0), 0u) << out;
-    EXPECT_NE(out.find(" initialized\n"), std::string::npos) << out;
-    std::string err = testsupport::ReadFile(dir.File("err.txt"));
-    EXPECT_EQ(err.find("Couldn't"), std::string::npos) << err;  // the music loaded
-    EXPECT_EQ(err.find("ERROR"), std::string::npos) << err;
-    // The bundled demo lasts far longer: the run ended on the key.
-    EXPECT_LT(seconds, 15.0);
-}
-
-// Bad content never crashes the player: each case runs a few offline frames and
-// must end normally with the content's problem reported.
-TEST(EndToEnd, BrokenContentIsReportedAndThePlayerCarriesOn) {
-    struct Case {
-        const char* name;
-        std::string init;      // scripts/init.lua; empty: no start script at all
-        std::string fragment;  // shaders/f.frag
-        const char* expectOut;
-        const char* expectErr;
-    };
-    const std::string pass =
-        "local e = Effect:New('resource://shaders/quad.vert', 'resource://shaders/f.frag')\n"
-        "local p = Part:New(1000)\np:AddPass(Pass:New(Scene:CreateFS(), e))\n"
-        "Engine:GetEngine():AddPart(p)\n";
-    const std::string good = "precision mediump float;\nvoid main() { gl_FragColor = vec4(1.0); }\n";
-    const Case cases[] = {
-        {"syntax error", "local x = = 1\n", good, "", "ERROR: "},
-        {"runtime error", "Part:New(1):AddPass(Part:New(2))\n", good, "", "ERROR: "},
-        {"no start script", "", good, "can't open", ""},
-        {"shader that does not compile", pass, "void main() { nonsense }\n",
-         "Failed to compile fragment shader:", ""},
-        {"missing shader file", pass, "", "Demo::Effect::ReadFile(): cannot open", ""},
-        {"missing scene and image", "Engine:GetEngine():LoadScene('resource://none.m3g')\n"
-                                    "Engine:GetEngine():LoadImage('resource://none.png')\n" + pass,
-         good, "Can't open", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        TempDir dir;
-        ASSERT_TRUE(WriteFileMakingDirs(dir.File("demo/shaders/quad.vert"), kQuadVert));
-        if (!c.init.empty()) {
-            ASSERT_TRUE(WriteFileMakingDirs(dir.File("demo/scripts/init.lua"), c.init));
-        }
-        if (!c.fragment.empty()) {
-            ASSERT_TRUE(WriteFileMakingDirs(dir.File("demo/shaders/f.frag"), c.fragment));
-        }
-        CommandResult pack = testsupport::Run({BinaryPath("vomra-pack"), "create", dir.File("d.res"), dir.File("demo")});
-        ASSERT_EQ(pack.exitCode, 0) << pack.err;
-        CommandResult run = testsupport::Run({BinaryPath("vomra"), "--archive", dir.File("d.res"), "--capture",
-                                              dir.File("frames"), "--frames", "3", "--width", "64",
-                                              "--height", "48", "--fps", "10"});
-        EXPECT_EQ(run.signal, 0);
-        EXPECT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_NE(run.out.find(c.expectOut), std::string::npos) << run.out;
-        EXPECT_NE(run.err.find(c.expectErr), std::string::npos) << run.err;
-    }
-}

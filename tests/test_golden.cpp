@@ -18,12 +18,7 @@ namespace {
 const int kFrames[] = {4, 12, 22, 36, 50, 62};
 const unsigned int kChannelTolerance = 6;  // rasterisation and rounding noise
 const double kPixelShareAllowed = 0.005;   // of pixels beyond the tolerance
-
-std::string Name(int frame) {
-    char name[64];
-    snprintf(name, sizeof name, "frame-%06d.png", frame);
-    return name;
-}
+const auto Name = testsupport::FrameName;
 
 }  // namespace
 
@@ -37,6 +32,10 @@ TEST(Golden, BundledDemoFramesMatchTheirReferences) {
          testsupport::BinaryPath("vomra.res"), "--capture", dir.Path(), "--frames", "63", "--width", "160",
          "--height", "120", "--fps", "1"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
+    // The whole demo plays without a script, shader or content complaint.
+    EXPECT_EQ(run.err.find("ERROR"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("Failed to"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Warning"), std::string::npos) << run.out;
     for (int frame : kFrames) {
         SCOPED_TRACE(Name(frame));
         testsupport::RgbImage got, want;

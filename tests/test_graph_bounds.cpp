@@ -3,7 +3,6 @@
 // graphs with many paths are cut off with one message, duplicate and cyclic
 // attachments are refused, and scene files obey a nesting limit.
 #include <gtest/gtest.h>
-#include <tolua++.h>
 
 #include <chrono>
 #include <cstdio>
@@ -24,11 +23,11 @@
 #include "io/ROMSource.h"
 #include "m3g/M3GLoader.h"
 #include "render/BlendState.h"
-#include "script/LuaScriptEngine.h"
-#include "support/DemoPlatform.h"
 #include "support/M3GBuilder.h"
 #include "support/RecordingRenderer.h"
 #include "support/RecordingResourceManager.h"
+#include "support/SceneTestUtil.h"
+#include "support/ScriptTestUtil.h"
 #include "support/TestSupport.h"
 
 using namespace testsupport;
@@ -208,11 +207,13 @@ TEST(GraphBounds, CycleCheckSeesPathsThroughSharedAndDetachedNodes) {
     d.Attach(&a);
     d.Attach(&e);
     d.Attach(&b);
-    EXPECT_EQ(out.Stop(),
-              "SceneNode::Attach(): node would become its own descendant, ignored\n"
-              "SceneNode::Attach(): node would become its own descendant, ignored\n"
-              "SceneNode::Attach(): node would become its own descendant, ignored\n");
+    a.Attach(&a);
+    a.Attach(static_cast<SceneNode*>(nullptr));
+    const std::string cycle = "SceneNode::Attach(): node would become its own descendant, ignored\n";
+    EXPECT_EQ(out.Stop(), cycle + cycle + cycle + cycle + "SceneNode::Attach(): null child, ignored\n");
     EXPECT_EQ(d.children.Size(), 0u);
+    EXPECT_EQ(a.children.Size(), 1u);
+    EXPECT_EQ(a.parent, nullptr);
     // Across a ladder whose 2^60 paths must not be followed one by one.
     Ladder ladder(60);
     CaptureFd deep(1);
@@ -267,17 +268,9 @@ TEST(GraphBounds, SmoothIsCutOffOnALadder) {
 
 namespace {
 
-Bytes Group(uint32_t id, const std::vector<uint32_t>& children) {
-    Bytes b;
-    b.PlainNode(id).U32(uint32_t(children.size()));
-    for (uint32_t child : children) b.U32(child);
-    return b;
-}
-
 // Without vertices; one empty submesh when it has bone references to build.
 Bytes Skinned(uint32_t id, uint32_t skeleton, const std::vector<uint32_t>& bones) {
-    Bytes b;
-    b.PlainNode(id).U32(0);
+    Bytes b = Bytes().PlainNode(id).U32(0);
     if (bones.empty())
         b.U32(0);
     else
@@ -287,33 +280,14 @@ Bytes Skinned(uint32_t id, uint32_t skeleton, const std::vector<uint32_t>& bones
     return b;
 }
 
-struct Converted {
-    explicit Converted(const std::vector<unsigned char>& file)
-        : source(file.data(), unsigned(file.size()), false), loader(&source) {
-        auto start = std::chrono::steady_clock::now();
-        CaptureFd out(1);
-        loader.Load();
-        scene = loader.CreateScene();
-        printed = out.Stop();
-        seconds = SecondsSince(start);
-    }
-    ~Converted() { delete scene; }
-    SceneNode* NodeWithId(unsigned int id) {
-        return static_cast<SceneNode*>(scene->Find(id, SceneObject::SOT_SceneNode));
-    }
-    // One frame of every pass; what it printed.
+// One frame of every pass; what it printed.
+struct Converted : ConvertedScene {
+    using ConvertedScene::ConvertedScene;
     std::string Frame() {
-        Vector<SceneObject*> passes;
-        scene->FindAll(SceneObject::SOT_Pass, &passes);
         CaptureFd out(1);
-        for (SceneObject* pass : passes) manager.Update(static_cast<Pass*>(pass), 1);
+        for (Pass* pass : All<Pass>(scene)) manager.Update(pass, 1);
         return out.Stop();
     }
-    ROMSource source;
-    M3GLoader loader;
-    Scene* scene;
-    std::string printed;
-    double seconds;
     SceneManager manager;
 };
 
@@ -328,7 +302,7 @@ TEST(GraphBounds, BoneReferencesCannotNestGroupsPastTheLimit) {
 #else
     const unsigned int kGroups = 100000;
 #endif
-    std::vector<std::vector<unsigned char>> records = {Record(0, HeaderData(1))};
+    std::vector<std::vector<unsigned char>> records;
     std::vector<uint32_t> bones;
     for (unsigned int k = 1; k <= kGroups; ++k) {
         // Object index k + 1.
@@ -336,8 +310,8 @@ TEST(GraphBounds, BoneReferencesCannotNestGroupsPastTheLimit) {
         bones.push_back(k + 1);
     }
     records.push_back(Record(16, Skinned(0, 0, bones)));
-    records.push_back(Record(22, Group(0, {kGroups + 2, kGroups + 1}).U32(0).U32(0)));
-    Converted c(M3GFile({Section(records)}));
+    records.push_back(Record(22, World(0, {kGroups + 2, kGroups + 1})));
+    Converted c(SceneFile(records));
     EXPECT_LT(c.seconds, kQuick);
     // A chain of 1001 levels is as deep as a nesting of 1000 groups gets; the
     // next group is refused it and starts a chain of its own.
@@ -362,13 +336,13 @@ TEST(GraphBounds, DoublyListedNodesInSceneFilesCostABoundedFrame) {
     // Level k: groups A = 2 + 2k and B = 3 + 2k (object indices), both listing
     // the next level's A and B.
     auto A = [](unsigned int k) { return 2 + 2 * k; };
-    std::vector<std::vector<unsigned char>> records = {Record(0, HeaderData(1))};
+    std::vector<std::vector<unsigned char>> records;
     for (unsigned int k = 0; k < kLevels; ++k)
         for (int side = 0; side < 2; ++side)
             records.push_back(Record(9, k + 1 < kLevels ? Group(A(k) + side, {A(k + 1), A(k + 1) + 1})
                                                         : Group(A(k) + side, {})));
-    records.push_back(Record(22, Group(0, {A(0), A(0) + 1}).U32(0).U32(0)));
-    Converted c(M3GFile({Section(records)}));
+    records.push_back(Record(22, World(0, {A(0), A(0) + 1})));
+    Converted c(SceneFile(records));
     EXPECT_EQ(c.printed, "");
     EXPECT_EQ(c.NodeWithId(A(5))->children.Size(), 2u);
     EXPECT_EQ(c.NodeWithId(A(5) + 1)->children[0], c.NodeWithId(A(6)));
@@ -384,15 +358,15 @@ TEST(GraphBounds, DoublyListedNodesInSceneFilesCostABoundedFrame) {
 TEST(GraphBounds, ASkeletonSharedByTwoSkinnedMeshesIsAttachedUnderBoth) {
     const unsigned int kLevels = 40;
     auto K = [](unsigned int k) { return 2 + 3 * k; };
-    std::vector<std::vector<unsigned char>> records = {Record(0, HeaderData(1))};
+    std::vector<std::vector<unsigned char>> records;
     for (unsigned int k = 0; k < kLevels; ++k) {
         records.push_back(Record(9, k + 1 < kLevels ? Group(K(k), {K(k + 1) + 1, K(k + 1) + 2})
                                                     : Group(K(k), {})));
         records.push_back(Record(16, Skinned(K(k) + 1, K(k), {})));
         records.push_back(Record(16, Skinned(K(k) + 2, K(k), {})));
     }
-    records.push_back(Record(22, Group(0, {K(0) + 1, K(0) + 2}).U32(0).U32(0)));
-    Converted c(M3GFile({Section(records)}));
+    records.push_back(Record(22, World(0, {K(0) + 1, K(0) + 2})));
+    Converted c(SceneFile(records));
     EXPECT_EQ(c.printed, "");
     for (unsigned int k = 0; k < kLevels; ++k) {
         EXPECT_EQ(c.NodeWithId(K(k) + 1)->children[0], c.NodeWithId(K(k))) << k;
@@ -405,61 +379,26 @@ TEST(GraphBounds, ASkeletonSharedByTwoSkinnedMeshesIsAttachedUnderBoth) {
 
 TEST(GraphBounds, ANodeStillBeingConvertedIsNotAttached) {
     // A skeleton that lists its own skinned mesh.
-    Converted skeleton(M3GFile({Section({Record(0, HeaderData(1)),
-                                         Record(9, Group(1, {3})),       // 2
-                                         Record(16, Skinned(2, 2, {})),  // 3, over 2
-                                         Record(22, Group(0, {2}).U32(0).U32(0))})}));
+    Converted skeleton(SceneFile({Record(9, Group(1, {3})),       // 2
+                                  Record(16, Skinned(2, 2, {})),  // 3, over 2
+                                  Record(22, World(0, {2}))}));
     EXPECT_EQ(skeleton.printed,
               "M3G::SkinnedMesh::Create(): object 2 is still being converted, ignored\n");
     EXPECT_EQ(skeleton.NodeWithId(2)->parent, skeleton.NodeWithId(1));
     EXPECT_EQ(skeleton.NodeWithId(1)->parent, skeleton.NodeWithId(0));
     // A bone group that lists the skinned mesh naming it: the mesh stays in
     // the World rather than under a group that hangs nowhere.
-    Converted bone(M3GFile({Section({Record(0, HeaderData(1)),
-                                     Record(9, Group(1, {3})),        // 2
-                                     Record(16, Skinned(2, 0, {2})),  // 3, bone 2
-                                     Record(22, Group(0, {3}).U32(0).U32(0))})}));
+    Converted bone(SceneFile({Record(9, Group(1, {3})),        // 2
+                              Record(16, Skinned(2, 0, {2})),  // 3, bone 2
+                              Record(22, World(0, {3}))}));
     EXPECT_EQ(bone.printed, "M3G::Group::Create(): object 3 is still being converted, ignored\n");
     EXPECT_EQ(bone.NodeWithId(2)->parent, bone.NodeWithId(0));
     EXPECT_EQ(bone.NodeWithId(1)->children.Size(), 0u);
     EXPECT_EQ(bone.Frame(), "");
 }
 
-namespace {
-
-// The demo engine and the script state are process-wide, as in the player.
-lua_State* ScriptState() {
-    static bool made = false;
-    if (!made) {
-        made = true;
-        new RecordingEngine(new RecordingRenderer());
-        new DemoPlatform();
-        Demo::Engine::GetEngine()->SetSize(800, 600);
-    }
-    return LuaScriptEngine::GetEngine()->state;
-}
-
-std::string RunScript(const std::string& text) {
-    ScriptState();
-    ROMSource source(reinterpret_cast<const unsigned char*>(text.data()), text.size(), false);
-    CaptureFd out(1), err(2);
-    LuaScriptEngine::GetEngine()->LoadScript(&source);
-    EXPECT_EQ(err.Stop(), "");
-    return out.Stop();
-}
-
-template <class T>
-T* Global(const char* name) {
-    lua_State* L = ScriptState();
-    lua_getglobal(L, name);
-    T* object = static_cast<T*>(tolua_tousertype(L, -1, nullptr));
-    lua_pop(L, 1);
-    return object;
-}
-
-}  // namespace
-
 TEST(GraphBounds, ScriptBuiltLadderIsCutOffAndItsAttachErrorsReported) {
+    testsupport::ProcessWideDemo();
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(RunScript("fs = Scene:CreateFS()\n"
                         "curve = PointCurve:New(1)\n"
@@ -479,7 +418,7 @@ TEST(GraphBounds, ScriptBuiltLadderIsCutOffAndItsAttachErrorsReported) {
     // The points have no meshes: smoothing from one prints only the cut.
     EXPECT_EQ(RunScript("fs:Smooth(a[0], 30)\n"),
               CutMessage("Demo::Scene::Smooth", "the rest is left unsmoothed"));
-    Demo::Scene* fs = Global<Demo::Scene>("fs");
+    Demo::Scene* fs = ScriptGlobal<Demo::Scene>("fs");
     ASSERT_NE(fs, nullptr);
     Vector<SceneObject*> passes;
     fs->scene->FindAll(SceneObject::SOT_Pass, &passes);

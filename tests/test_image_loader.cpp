@@ -1,7 +1,6 @@
 // Decoding images into textures: 24- and 32-bit images become bottom-up RGB and
 // RGBA textures; other pixel sizes are refused, damaged data reported.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <memory>
 #include <string>
@@ -12,7 +11,10 @@
 #include "app/SDLImageLoader.h"
 #include "app/SDLPlatform.h"
 #include "engine/Texture2D.h"
+#include "support/Png.h"
 #include "support/TestSupport.h"
+
+using testsupport::WritePng;
 
 namespace {
 
@@ -23,12 +25,6 @@ Bytes Ramp(size_t n, unsigned char first) {
     Bytes b(n);
     for (size_t i = 0; i < n; ++i) b[i] = (unsigned char)(first + i * 7);
     return b;
-}
-
-bool WritePng(const std::string& path, unsigned width, unsigned height, png_uint_32 format,
-              const Bytes& pixels) {
-    png_image image{nullptr, PNG_IMAGE_VERSION, width, height, format, 0, 0, 0, {}};
-    return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
 }
 
 class Image : public ::testing::Test {
@@ -53,16 +49,16 @@ protected:
 // Texture row 0 is the image's bottom row, bytes in file order; each row keeps
 // the decoder's four-byte-aligned pitch.
 TEST_F(Image, DecodesBottomUpKeepingThePitch) {
-    struct Row { png_uint_32 format; unsigned width, height, textureFormat; size_t pitch; };
+    struct Row { unsigned channels, width, height, textureFormat; size_t pitch; };
     const Row rows[] = {
-        {PNG_FORMAT_RGBA, 3, 2, Texture::TF_RGBA8, 12},
-        {PNG_FORMAT_RGB, 5, 3, Texture::TF_RGB8, 16},  // 15 bytes of pixels a row
+        {4, 3, 2, Texture::TF_RGBA8, 12},
+        {3, 5, 3, Texture::TF_RGB8, 16},  // 15 bytes of pixels a row
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.textureFormat);
-        const size_t bytes = row.width * PNG_IMAGE_PIXEL_CHANNELS(row.format);
+        const size_t bytes = row.width * row.channels;
         Bytes file = Ramp(bytes * row.height, 1);
-        ASSERT_TRUE(WritePng(dir.File("my pic.png"), row.width, row.height, row.format, file));
+        ASSERT_TRUE(WritePng(dir.File("my pic.png"), row.width, row.height, row.channels, file));
         std::unique_ptr<Texture2D> t = Load(Url("my%20pic.png"));
         ASSERT_NE(t, nullptr);
         EXPECT_EQ(out, "");
@@ -77,7 +73,7 @@ TEST_F(Image, DecodesBottomUpKeepingThePitch) {
 }
 
 TEST_F(Image, RefusedInputsGiveNullWithTheirMessage) {
-    ASSERT_TRUE(WritePng(dir.File("grey.png"), 4, 4, PNG_FORMAT_GRAY, Ramp(16, 0)));
+    ASSERT_TRUE(WritePng(dir.File("grey.png"), 4, 4, 1, Ramp(16, 0)));
     ASSERT_TRUE(testsupport::WriteFile(dir.File("junk.png"), Ramp(300, 17)));
     ASSERT_TRUE(testsupport::WriteFile(dir.File("empty.png"), std::string()));
     const std::string undecodable = "SDLImageLoader::Load(): Unsupported image format\n";
@@ -101,7 +97,7 @@ TEST_F(Image, RefusedInputsGiveNullWithTheirMessage) {
 // Every prefix of a PNG decodes or is reported in one line. Short reads once
 // fed the decoder stale bytes and some cuts made it loop forever.
 TEST_F(Image, TruncatedPngIsReportedNotHung) {
-    ASSERT_TRUE(WritePng(dir.File("full.png"), 6, 5, PNG_FORMAT_RGBA, Ramp(6 * 5 * 4, 2)));
+    ASSERT_TRUE(WritePng(dir.File("full.png"), 6, 5, 4, Ramp(6 * 5 * 4, 2)));
     std::string full = testsupport::ReadFile(dir.File("full.png"));
     int refused = 0;
     for (size_t n = 0; n < full.size(); ++n) {

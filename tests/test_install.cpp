@@ -45,12 +45,8 @@ protected:
     TempDir prefix;
 };
 
-std::string Contents(SDLPlatform& platform, const std::string& url) {
-    std::unique_ptr<DataSource> s(platform.CreateDataSourceForURL(url.c_str()));
-    if (!s) return "<null>";
-    std::string out(s->GetLength(), '\0');
-    if (!out.empty()) s->Read(&out[0], unsigned(out.size()));
-    return out;
+std::string Contents(SDLPlatform& platform, const char* url) {
+    return ReadAll(platform.CreateDataSourceForURL(url));
 }
 
 bool Executable(const std::string& path) {

@@ -1,5 +1,5 @@
-// Byte sources over memory and files: value decoding, alignment, reads at and
-// past the end, the short-read report and the lifetime of handed-out blocks.
+// Byte sources over memory and files: value decoding, reads at and past the
+// end, the short-read report and the lifetime of handed-out blocks.
 #include "io/ROMSource.h"
 #include "io/SDLFileSource.h"
 
@@ -58,16 +58,6 @@ TEST_P(SourceTest, ValuesAreLittleEndianAndSignExtended) {
     EXPECT_EQ(s->Read(buffer, 5), buffer);
     EXPECT_EQ(std::string(buffer, 5), "defgh");
     EXPECT_EQ(s->GetPosition(), 26u);
-}
-
-TEST_P(SourceTest, AlignMovesUpToTheNextMultipleOnly) {
-    auto s = Make(std::string(32, 'x'));
-    const unsigned int cases[][3] = {{0, 4, 0}, {8, 4, 8}, {5, 4, 8}, {9, 8, 16}, {7, 1, 7}, {31, 1, 31}};
-    for (const auto& c : cases) {
-        s->SetPosition(c[0]);
-        s->Align(c[1]);
-        EXPECT_EQ(s->GetPosition(), c[2]) << c[0] << " to " << c[1];
-    }
 }
 
 TEST_P(SourceTest, ReadsPastTheEndGiveZeroOrNull) {

@@ -38,38 +38,12 @@ namespace {
 
 using File = std::vector<unsigned char>;
 
-template <typename T>
-std::vector<T*> All(Scene* scene) {
-    std::vector<T*> out;
-    for (SceneObject* o : scene->objects)
-        if (T* t = dynamic_cast<T*>(o)) out.push_back(t);
-    return out;
-}
-
 std::vector<float> Floats(const AttributeArray* a) {
     const float* f = reinterpret_cast<const float*>(a->data);
     return std::vector<float>(f, f + a->count * a->components);
 }
 
-// Loads and converts; keeps the loader (and its records) for comparison.
-struct Converted {
-    explicit Converted(const File& file)
-        : source(file.data(), unsigned(file.size()), false), loader(&source) {
-        CaptureFd out(1);
-        loader.Load();
-        scene = loader.CreateScene();
-        printed = out.Stop();
-    }
-    ~Converted() { delete scene; }
-    template <typename T>
-    T* Record(unsigned int index, M3G::Object::Type type) {
-        return static_cast<T*>(loader.GetObject(index, type));
-    }
-    ROMSource source;
-    M3GLoader loader;
-    Scene* scene;
-    std::string printed;
-};
+using Converted = ConvertedScene;
 
 // A node without transforms, enabled and visible; 2.0 nodes end with values
 // of their own.
@@ -98,7 +72,7 @@ Bytes& Transformed(Bytes& b, float x, float y, float z, float sx, float sy, floa
         b.F32(v);
     return b;
 }
-const RefMat4 kRowsMatrix = {{1, 0, 0, 0, 0.5, 1, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1}};  // columns
+const RefMat4 kRowsMatrix = {{{1, 0.5, 0, 5}, {0, 1, 0, 6}, {0, 0, 1, 7}, {0, 0, 0, 1}}};
 
 // One World with a camera, a textured mesh animated by two tracks, two
 // lights and a child of a type groups cannot hold; in either layout, the
@@ -136,21 +110,16 @@ File SampleScene(unsigned int compression = 1, bool v2 = false) {
     else
         background.U8(1);
     Bytes world = Node(100, {}, v2);
-    world.U32(5).U32(14).U32(13).U32(15).U32(16).U32(2).U32(14).U32(17);
-    return M3GFile({Section(
-        {Record(0, HeaderData(v2 ? 2 : 1)), Record(20, positions), Record(20, texcoords),
-         Record(21, buffer), Record(11, strips),
+    world.Refs({14, 13, 15, 16, 2}).U32(14).U32(17);
+    return SceneFile(
+        {Record(20, positions), Record(20, texcoords), Record(21, buffer), Record(11, strips),
          Record(10, ImageData(99, 3, 2, {}, std::vector<unsigned char>(18, 7), v2)),
          Record(17, texture), Record(13, material), Record(3, appearance), Record(19, keys),
          Record(2, Bytes(v2).Object3D(0).U32(10).U32(0).U32(275)),
          Record(2, Bytes(v2).Object3D(0).U32(10).U32(0).U32(999)), Record(14, mesh),
          Record(5, camera), Record(12, spot), Record(12, directional), Record(4, background),
          Record(22, world)},
-        compression)});
-}
-
-SceneNode* NodeWithId(Scene* scene, unsigned int id) {
-    return static_cast<SceneNode*>(scene->Find(id, SceneObject::SOT_SceneNode));
+        compression, v2 ? 2 : 1);
 }
 
 }  // namespace
@@ -272,8 +241,8 @@ TEST(M3GConvert, TransformsAndGenericProjectionTurnRowsIntoColumns) {
     group.U8(1).U8(1).U8(255).U32(0).U8(0).U32(0);  // node fields, no children
     camera.U8(48);
     for (int i = 0; i < 16; ++i) camera.F32(float(i));
-    Converted c(M3GFile({Section({Record(0, HeaderData(1)), Record(9, group), Record(5, camera),
-                                  Record(22, Node(0).U32(2).U32(2).U32(3).U32(3).U32(0))})}));
+    Converted c(
+        SceneFile({Record(9, group), Record(5, camera), Record(22, Node(0).Refs({2, 3}).U32(3).U32(0))}));
     const Transform& t = NodeWithId(c.scene, 7)->transform;
     EXPECT_NEAR(t.rotation.z, std::sqrt(0.5), 1e-6);  // a quarter turn
     EXPECT_NEAR(t.rotation.w, std::sqrt(0.5), 1e-6);
@@ -312,26 +281,20 @@ TEST(M3GConvert, BothLayoutsGiveTheSameScene) {
 }
 
 TEST(M3GConvert, SkinnedMeshFollowsItsSkeleton) {
-    Bytes positions, buffer, strips, bone, skeleton, skinned, world;
+    Bytes positions, buffer, strips, skinned;
     positions.Object3D(0).U8(1).U8(3).U8(0).U16(3).Raw({0, 0, 0, 1, 0, 0, 0, 1, 0});
     buffer.Object3D(0).U32(0).U32(2).F32(0).F32(0).F32(0).F32(1).U32(0).U32(0);
     buffer.U32(1).U32(10).F32(0).F32(0).F32(0).F32(1);  // texture coordinates of 5 components
     strips.Object3D(0).U8(0).U32(0).U32(1).U32(3);  // implicit: one strip from vertex 0
-    bone = Node(50);
-    bone.U32(0);
-    skeleton = Node(51);
-    skeleton.U32(1).U32(6);
     skinned = Node(52);
     // One reference to the bone, one to a vertex array (no node, left out).
     skinned.U32(3).U32(1).U32(4).U32(5).U32(7).U32(2).U32(6).U32(0).U32(2).U32(3);
     skinned.U32(2).U32(0).U32(3).U32(1);
-    world = Node(53);
-    world.U32(1).U32(8).U32(0).U32(0);
-    Converted c(M3GFile({Section(
-        {Record(0, HeaderData(1)), Record(20, positions), Record(21, buffer), Record(11, strips),
-         Record(3, Bytes().Object3D(7).U8(0).U32(0).U32(0).U32(0).U32(0).U32(0)), Record(9, bone),
-         Record(9, skeleton), Record(16, skinned), Record(22, world),
-         Record(20, Bytes().Object3D(0).U8(1).U8(5).U8(0).U16(0))})}));
+    Converted c(SceneFile({Record(20, positions), Record(21, buffer), Record(11, strips),
+                           Record(3, Bytes().Object3D(7).U8(0).U32(0).U32(0).U32(0).U32(0).U32(0)),
+                           Record(9, Group(50, {})), Record(9, Group(51, {6})), Record(16, skinned),
+                           Record(22, World(53, {8})),
+                           Record(20, Bytes().Object3D(0).U8(1).U8(5).U8(0).U16(0))}));
     EXPECT_EQ(c.printed,
               "M3G::Mesh::CreateArrays(): vertex array 10 has 5 components, not converted\n");
     SceneNode* node = NodeWithId(c.scene, 52);
@@ -360,7 +323,7 @@ TEST(M3GConvert, SkinnedMeshFollowsItsSkeleton) {
 // its limit instead of running out of stack.
 TEST(M3GConvert, DeepNestingStopsAtTheLimit) {
     const unsigned int kGroups = 100000;
-    std::vector<File> records = {Record(0, HeaderData(1))};
+    std::vector<File> records;
     for (unsigned int k = 1; k <= kGroups; ++k) {
         Bytes group = Node(k);  // object index k + 1, its child k + 2
         if (k < kGroups)
@@ -369,8 +332,8 @@ TEST(M3GConvert, DeepNestingStopsAtTheLimit) {
             group.U32(0);
         records.push_back(Record(9, group));
     }
-    records.push_back(Record(22, Node(0).U32(1).U32(2).U32(0).U32(0)));
-    Converted c(M3GFile({Section(records)}));
+    records.push_back(Record(22, World(0, {2})));
+    Converted c(SceneFile(records));
     EXPECT_EQ(c.printed,
               "M3G::Node::CreateSceneNode(): nodes nested deeper than 1000, object 1000 keeps no "
               "children\n");
@@ -382,9 +345,8 @@ TEST(M3GConvert, DeepNestingStopsAtTheLimit) {
 }
 
 TEST(M3GConvert, NoWorldMeansAnEmptyScene) {
-    Converted c(M3GFile({Section(
-        {Record(0, HeaderData(1)),
-         Record(12, Node(1).F32(1).F32(0).F32(0).Raw({1, 2, 3}).U8(130).F32(1).F32(0).F32(0))})}));
+    Bytes light = Node(1).F32(1).F32(0).F32(0).Raw({1, 2, 3}).U8(130).F32(1).F32(0).F32(0);
+    Converted c(SceneFile({Record(12, light)}));
     EXPECT_EQ(c.scene->objects.Size(), 0u);
 }
 
@@ -425,8 +387,8 @@ TEST(M3GConvert, ImagePixels) {
          "M3G::Image2D::CreateTexture(): unsupported format 101, no pixels\n"},
     };
     for (Case& k : cases) {
-        Converted c(M3GFile({Section({Record(0, HeaderData(1)), Record(10, k.data)})}));
-        auto* image = c.Record<M3G::Image2D>(2, M3G::Object::T_Image2D);
+        Converted c(SceneFile({Record(10, k.data)}));
+        auto* image = static_cast<M3G::Image2D*>(c.loader.GetObject(2, M3G::Object::T_Image2D));
         ASSERT_NE(image, nullptr) << k.name;
         CaptureFd out(1);
         ::Texture2D* texture = image->CreateTexture();

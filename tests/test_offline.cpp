@@ -17,18 +17,13 @@
 
 using testsupport::BinaryPath;
 using testsupport::CommandResult;
+using testsupport::FrameName;
+using testsupport::OnePartScript;
 using testsupport::ReadPng;
 using testsupport::RgbImage;
 using testsupport::TempDir;
-using testsupport::WriteFileMakingDirs;
 
 namespace {
-
-std::string FrameName(int i) {
-    char name[32];
-    snprintf(name, sizeof name, "frame-%06d.png", i);
-    return name;
-}
 
 // The player run from build/, where the bundled demo's archive and music are.
 CommandResult RunInBuild(std::vector<std::string> args, bool withDisplay = true) {
@@ -65,26 +60,16 @@ std::vector<short> WavSamples(const std::string& bytes) {
     return samples;
 }
 
-const char* kQuadVert =
-    "attribute vec4 Vomra_va_Location;\n"
-    "void main() { gl_Position = vec4(Vomra_va_Location.xy * 2.0 - 1.0, 0.0, 1.0); }\n";
 // The colour follows the time, so every frame differs from the one before.
 const char* kTimeFrag =
     "precision mediump float;\nuniform float Vomra_un_Time;\n"
     "void main() { gl_FragColor = vec4(fract(Vomra_un_Time / 1000.0), 0.5, 0.25, 1.0); }\n";
 
-// A one-part demo of `ms` milliseconds with the given music line.
-std::string Pack(const TempDir& dir, const std::string& music, int ms = 3000) {
-    std::string init = music + "local e = Effect:New('resource://q.vert', 'resource://t.frag')\n"
-                       "local p = Part:New(" + std::to_string(ms) + ")\n"
-                       "p:AddPass(Pass:New(Scene:CreateFS(), e, Target:Screen()))\n"
-                       "Engine:GetEngine():AddPart(p)\n";
-    EXPECT_TRUE(WriteFileMakingDirs(dir.File("demo/scripts/init.lua"), init));
-    EXPECT_TRUE(WriteFileMakingDirs(dir.File("demo/q.vert"), kQuadVert));
-    EXPECT_TRUE(WriteFileMakingDirs(dir.File("demo/t.frag"), kTimeFrag));
-    CommandResult pack = testsupport::Run({BinaryPath("vomra-pack"), "create", dir.File("d.res"), dir.File("demo")});
-    EXPECT_EQ(pack.exitCode, 0) << pack.err;
-    return dir.File("d.res");
+// A one-part demo of 3 s with the given music line.
+std::string Pack(const TempDir& dir, const std::string& music) {
+    const std::string init = OnePartScript("resource://q.vert", "resource://t.frag", 3000, music);
+    return testsupport::PackDemo(
+        dir, {{"scripts/init.lua", init}, {"q.vert", testsupport::kScreenQuadVert}, {"t.frag", kTimeFrag}});
 }
 
 std::string MusicLine(const std::string& path) {

@@ -17,49 +17,22 @@
 #include <thread>
 #include <vector>
 
-using testsupport::BinaryPath;
-using testsupport::CommandResult;
-using testsupport::TempDir;
-using testsupport::WriteFileMakingDirs;
+using namespace testsupport;
 
 namespace {
 
-const char* kQuadVert =
-    "attribute vec4 Vomra_va_Location;\n"
-    "varying vec2 uv;\n"
-    "void main() { uv = Vomra_va_Location.xy; gl_Position = vec4(Vomra_va_Location.xy * 2.0 - 1.0, 0.0, 1.0); }\n";
-const char* kWhiteFrag = "precision mediump float;\nvoid main() { gl_FragColor = vec4(1.0); }\n";
-
-// One part of `ms` milliseconds drawing vert + frag into the screen, after `prelude`.
-std::string OnePart(const std::string& vert, const std::string& frag, int ms,
-                    const std::string& prelude = "") {
-    return prelude + "local e = Effect:New('" + vert + "', '" + frag + "')\n" +
-           "local p = Part:New(" + std::to_string(ms) + ")\n" +
-           "p:AddPass(Pass:New(Scene:CreateFS(), e, Target:Screen()))\n"
-           "Engine:GetEngine():AddPart(p)\n";
-}
-
-// A demo folder packed into dir/d.res; files are (name, bytes) under the folder.
-std::string Pack(const TempDir& dir, const std::vector<std::pair<std::string, std::string>>& files) {
-    for (const auto& f : files) EXPECT_TRUE(WriteFileMakingDirs(dir.File("demo/" + f.first), f.second));
-    CommandResult pack =
-        testsupport::Run({BinaryPath("vomra-pack"), "create", dir.File("d.res"), dir.File("demo")});
-    EXPECT_EQ(pack.exitCode, 0) << pack.err;
-    return dir.File("d.res");
-}
-
-CommandResult Capture(const TempDir& dir, const std::string& archive, int frames) {
-    return testsupport::Run({BinaryPath("vomra"), "--archive", archive, "--capture", dir.File("frames"),
-                             "--frames", std::to_string(frames), "--width", "64", "--height", "48",
-                             "--fps", "10"},
-                            60);
+// The first occurrence of an option wins: those given come first.
+CommandResult Capture(const TempDir& dir, const std::string& archive, int frames,
+                      std::vector<std::string> more = {}) {
+    more.insert(more.begin(), BinaryPath("vomra"));
+    more.insert(more.end(), {"--archive", archive, "--capture", dir.File("frames"), "--frames",
+                             std::to_string(frames), "--width", "64", "--height", "48", "--fps", "10"});
+    return testsupport::Run(more, 60);
 }
 
 bool FrameIsBlack(const TempDir& dir, int i) {
-    char name[64];
-    snprintf(name, sizeof name, "frames/frame-%06d.png", i);
-    testsupport::RgbImage image;
-    if (!testsupport::ReadPng(dir.File(name), &image)) return false;
+    RgbImage image;
+    if (!ReadPng(dir.File("frames/" + FrameName(i)), &image)) return false;
     for (unsigned char c : image.rgb)
         if (c != 0) return false;
     return true;
@@ -71,7 +44,7 @@ bool FrameIsBlack(const TempDir& dir, int i) {
 // cannot be played (no device, no file) or ends after 1 s: the clock never stops.
 TEST(MusicClock, DemoReachesItsEndWithoutPlayableOrLongEnoughMusic) {
     TempDir dir;
-    ASSERT_EQ(testsupport::MakeSilentOgg(dir.File("one second.ogg"), 1.0), "");
+    ASSERT_EQ(MakeSilentOgg(dir.File("one second.ogg"), 1.0), "");
     struct Case {
         const char* name;
         const char* driver;
@@ -86,9 +59,9 @@ TEST(MusicClock, DemoReachesItsEndWithoutPlayableOrLongEnoughMusic) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::string load = "Engine:GetEngine():LoadMusic('file://" + dir.Path() + "/" + c.music + "')\n";
-        std::string archive = Pack(dir, {{"scripts/init.lua", OnePart("resource://q.vert", "resource://w.frag", 3000, load)},
-                                         {"q.vert", kQuadVert},
-                                         {"w.frag", kWhiteFrag}});
+        std::string init = OnePartScript("resource://q.vert", "resource://w.frag", 3000, load);
+        std::string archive =
+            PackDemo(dir, {{"scripts/init.lua", init}, {"q.vert", kScreenQuadVert}, {"w.frag", kWhiteFrag}});
         CommandResult run = testsupport::Run({"/usr/bin/env", std::string("SDL_AUDIODRIVER=") + c.driver,
                                               BinaryPath("vomra"), "--archive", archive, "--width", "64",
                                               "--height", "48", "--fps", "30"},
@@ -122,10 +95,10 @@ TEST(ShaderMistakes, ReportedWithTheirUrlsAndNeverFatal) {
         "precision mediump float;\nvarying vec3 nowhere;\nvoid main() { gl_FragColor = vec4(nowhere, 1.0); }\n";
     const char* noAttributes = "void main() { gl_Position = vec4(0.0, 0.0, 2.0, 1.0); }\n";
     const Case cases[] = {
-        {"swapped URLs", kQuadVert, kWhiteFrag, true, "Failed to compile fragment shader:"},
-        {"empty fragment shader", kQuadVert, "", false, "Failed to compile fragment shader:"},
-        {"binary fragment shader", kQuadVert, binary, false, "Failed to compile fragment shader:"},
-        {"compiles but does not link", kQuadVert, readsUnwrittenVarying, false, "Failed to link program:"},
+        {"swapped URLs", kScreenQuadVert, kWhiteFrag, true, "Failed to compile fragment shader:"},
+        {"empty fragment shader", kScreenQuadVert, "", false, "Failed to compile fragment shader:"},
+        {"binary fragment shader", kScreenQuadVert, binary, false, "Failed to compile fragment shader:"},
+        {"compiles but does not link", kScreenQuadVert, readsUnwrittenVarying, false, "Failed to link program:"},
         {"no attribute names", noAttributes, kWhiteFrag, false, nullptr},
     };
     for (const Case& c : cases) {
@@ -133,9 +106,9 @@ TEST(ShaderMistakes, ReportedWithTheirUrlsAndNeverFatal) {
         TempDir dir;
         std::string vertUrl = "resource://q.vert", fragUrl = "resource://f.frag";
         if (c.swap) std::swap(vertUrl, fragUrl);
-        std::string archive = Pack(dir, {{"scripts/init.lua", OnePart(vertUrl, fragUrl, 1000)},
-                                         {"q.vert", c.vert},
-                                         {"f.frag", c.frag}});
+        std::string archive = PackDemo(dir, {{"scripts/init.lua", OnePartScript(vertUrl, fragUrl, 1000)},
+                                             {"q.vert", c.vert},
+                                             {"f.frag", c.frag}});
         for (int round = 0; round < 2; ++round) {
             SCOPED_TRACE(round);
             CommandResult run = Capture(dir, archive, 2);
@@ -159,7 +132,7 @@ TEST(ShaderMistakes, ReportedWithTheirUrlsAndNeverFatal) {
 // two SIGTERMs end it at once with 143. A running demo ends normally on SIGINT.
 TEST(QuitSignals, EndlessScriptIsEndedAndARunningDemoQuitsCleanly) {
     TempDir dir;
-    std::string endless = Pack(dir, {{"scripts/init.lua", "while true do end\n"}});
+    std::string endless = PackDemo(dir, {{"scripts/init.lua", "while true do end\n"}});
     struct Case {
         std::vector<int> signals;
         int status;
@@ -202,9 +175,9 @@ TEST(QuitSignals, EndlessScriptIsEndedAndARunningDemoQuitsCleanly) {
     }
 
     // Running: the main loop takes the signal and shuts down in order.
-    std::string archive = Pack(dir, {{"scripts/init.lua", OnePart("resource://q.vert", "resource://w.frag", 60000)},
-                                     {"q.vert", kQuadVert},
-                                     {"w.frag", kWhiteFrag}});
+    std::string init = OnePartScript("resource://q.vert", "resource://w.frag", 60000);
+    std::string archive =
+        PackDemo(dir, {{"scripts/init.lua", init}, {"q.vert", kScreenQuadVert}, {"w.frag", kWhiteFrag}});
     std::string script = "\"$1\" --archive \"$2\" --width 64 --height 48 >/dev/null 2>&1 &\n"
                          "pid=$!\nsleep 2\nkill -INT $pid\nwait $pid\necho \"status=$?\"\n";
     CommandResult run = testsupport::Run({"/bin/bash", "-c", script, "bash", BinaryPath("vomra"), archive}, 30);
@@ -224,8 +197,8 @@ TEST(NonRegularFiles, AreRefusedWhereverTheyAreNamed) {
                            "engine:LoadScript('" + url + "')\n"
                            "engine:LoadScene('" + url + "')\n"
                            "engine:LoadImage('" + url + "')\n" +
-                           OnePart("resource://q.vert", url, 1000);
-        std::string archive = Pack(dir, {{"scripts/init.lua", init}, {"q.vert", kQuadVert}});
+                           OnePartScript("resource://q.vert", url, 1000);
+        std::string archive = PackDemo(dir, {{"scripts/init.lua", init}, {"q.vert", kScreenQuadVert}});
         CommandResult run = Capture(dir, archive, 2);
         ASSERT_FALSE(run.timedOut);
         EXPECT_EQ(run.exitCode, 0) << run.err;
@@ -235,10 +208,7 @@ TEST(NonRegularFiles, AreRefusedWhereverTheyAreNamed) {
             ++count;
         EXPECT_EQ(count, 4u) << run.out;  // script, scene, image, shader
 
-        CommandResult asArchive = testsupport::Run(
-            {BinaryPath("vomra"), "--archive", path, "--capture", dir.File("frames"), "--frames", "1",
-             "--width", "64", "--height", "48"},
-            30);
+        CommandResult asArchive = Capture(dir, archive, 1, {"--archive", path});
         ASSERT_FALSE(asArchive.timedOut);
         EXPECT_NE(asArchive.out.find("Warning: can't open " + path), std::string::npos) << asArchive.out;
     }
@@ -263,16 +233,14 @@ TEST(ScreenDepth, ScenesDrawnToTheScreenAreDepthTested) {
         "scene:GetRoot():Attach(behind)\n"
         "local p = Part:New(1000)\np:AddPass(Pass:New(scene, near, Target:Screen()))\n"
         "Engine:GetEngine():AddPart(p)\n";
-    std::string archive = Pack(dir, {{"scripts/init.lua", init}, {"d.vert", depthVert}, {"c.frag", colourFrag}});
+    std::string archive =
+        PackDemo(dir, {{"scripts/init.lua", init}, {"d.vert", depthVert}, {"c.frag", colourFrag}});
     for (const char* mode : {"--window", "--headless"}) {
         SCOPED_TRACE(mode);
-        CommandResult run = testsupport::Run({BinaryPath("vomra"), mode, "--archive", archive, "--capture",
-                                              dir.File("frames"), "--frames", "1", "--width", "64",
-                                              "--height", "48", "--fps", "10"},
-                                             60);
+        CommandResult run = Capture(dir, archive, 1, {mode});
         ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-        testsupport::RgbImage frame;
-        ASSERT_TRUE(testsupport::ReadPng(dir.File("frames/frame-000000.png"), &frame));
+        RgbImage frame;
+        ASSERT_TRUE(ReadPng(dir.File("frames/frame-000000.png"), &frame));
         const unsigned char* p = frame.At(32, 24);
         EXPECT_EQ(p[0], 255);
         EXPECT_EQ(p[1], 0);
@@ -284,18 +252,16 @@ TEST(ScreenDepth, ScenesDrawnToTheScreenAreDepthTested) {
 TEST(ScriptTimeLimit, EndlessStartScriptIsAbortedAndWhatItBuiltPlays) {
     TempDir dir;
     std::string archive =
-        Pack(dir, {{"scripts/init.lua", OnePart("resource://q.vert", "resource://w.frag", 1000) + "while true do end\n"},
-                   {"q.vert", kQuadVert},
-                   {"w.frag", kWhiteFrag}});
-    CommandResult run = testsupport::Run({BinaryPath("vomra"), "--script-time-limit", "1", "--archive", archive,
-                                          "--capture", dir.File("frames"), "--frames", "2", "--width", "64",
-                                          "--height", "48", "--fps", "10"},
-                                         60);
+        PackDemo(dir, {{"scripts/init.lua",
+                        OnePartScript("resource://q.vert", "resource://w.frag", 1000) + "while true do end\n"},
+                       {"q.vert", kScreenQuadVert},
+                       {"w.frag", kWhiteFrag}});
+    CommandResult run = Capture(dir, archive, 2, {"--script-time-limit", "1"});
     ASSERT_FALSE(run.timedOut);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.err.find("ERROR: script ran longer than the 1 s limit\n"), std::string::npos) << run.err;
     EXPECT_GE(run.seconds, 1.0);
-    testsupport::RgbImage frame;
-    ASSERT_TRUE(testsupport::ReadPng(dir.File("frames/frame-000001.png"), &frame));
+    RgbImage frame;
+    ASSERT_TRUE(ReadPng(dir.File("frames/frame-000001.png"), &frame));
     EXPECT_EQ(frame.At(32, 24)[0], 255);
 }

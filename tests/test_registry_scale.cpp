@@ -12,9 +12,8 @@
 
 #include "engine/Program.h"
 #include "engine/Texture2D.h"
-#include "io/ROMSource.h"
-#include "script/LuaScriptEngine.h"
 #include "support/DemoTestEnv.h"
+#include "support/ScriptTestUtil.h"
 
 namespace {
 
@@ -28,11 +27,8 @@ TEST_F(RegistryScale, ScriptsMakeManyObjectsAtABoundedCostEach) {
         "for i = 1, 200000 do Target:New() end\n"
         "for i = 1, 100000 do Effect:New('resource://v', 'resource://v') end\n"
         "for i = 1, 200000 do scene:GetRoot() end\n";
-    ROMSource source(reinterpret_cast<const unsigned char*>(text.data()), text.size(), false);
     auto start = std::chrono::steady_clock::now();
-    testsupport::CaptureFd err(2);
-    LuaScriptEngine::GetEngine()->LoadScript(&source);
-    EXPECT_EQ(err.Stop(), "");
+    testsupport::RunScript(text);
     // One scene and 500,000 objects: the scene lists a camera and a mesh,
     // each target a texture, a depth buffer and a framebuffer, each effect a program.
     EXPECT_EQ(engine->objects.Size(), 500001u);

@@ -1,5 +1,5 @@
-// Resources and their manager: registration order, double dispatch into the
-// manager, lazy initialisation, and which engine is active.
+// Resources and their manager: registration without an engine, double
+// dispatch into the manager, lazy initialisation, and which engine is active.
 #include "engine/Camera.h"
 #include "engine/Engine.h"
 #include "engine/FrameBuffer.h"
@@ -21,23 +21,6 @@ using List = std::vector<Resource*>;
 
 static List Listed(const RecordingEngine& engine) {
     return List(engine.manager.resources.begin(), engine.manager.resources.end());
-}
-
-TEST(ResourceRegistration, OrderAfterRegisteringAndUnregistering) {
-    RecordingEngine engine;
-    Program a;
-    Mesh b;
-    Texture2D c;
-    RenderBuffer* gone = new RenderBuffer;
-    engine.manager.Register(&a);  // already listed: stays once
-    EXPECT_EQ(Listed(engine), (List{&a, &b, &c, gone}));
-    delete gone;
-    engine.manager.Unregister(&a);  // the last entry moves into the freed slot
-    engine.manager.Unregister(&a);  // no longer listed: nothing changes
-    engine.manager.Register(&a);
-    engine.manager.InitAll();  // in list order
-    EXPECT_EQ(engine.manager.sequence, (Log{"Texture", "Init Texture", "Mesh", "Init Mesh",
-                                            "Program", "Init Program"}));
 }
 
 TEST(ResourceRegistration, MadeWithoutAnEngineIsNeitherListedNorInitialised) {

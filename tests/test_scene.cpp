@@ -1,6 +1,6 @@
-// Scene nodes: refused attachments, world, normal and previous-world matrices against
-// double-precision references, animation of the subtree; the pass enable switch.
-// Duplicates, cycles in large graphs and deep chains: test_graph_bounds.
+// Scene nodes: world, normal and previous-world matrices against double-precision
+// references, animation of the subtree; the pass enable switch. Refused
+// attachments, cycles in large graphs and deep chains: test_graph_bounds.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -26,28 +26,6 @@ Quat AxisAngle(double angle, double x, double y, double z) {
 }
 
 }  // namespace
-
-TEST(SceneNodeAttach, ACycleOrANullChildIsRefused) {
-    SceneNode a, b, c;
-    a.Attach(&b);
-    b.Attach(&c);
-    CaptureFd out(1);
-    c.Attach(&a);
-    a.Attach(&a);
-    b.Attach(static_cast<SceneNode*>(nullptr));
-    EXPECT_EQ("SceneNode::Attach(): node would become its own descendant, ignored\n"
-              "SceneNode::Attach(): node would become its own descendant, ignored\n"
-              "SceneNode::Attach(): null child, ignored\n",
-              out.Stop());
-    EXPECT_EQ(0u, c.children.Size());
-    EXPECT_EQ(1u, a.children.Size());
-    EXPECT_EQ(1u, b.children.Size());
-    EXPECT_EQ(nullptr, a.parent);
-    // Not a child of a, yet its parent pointer is cleared.
-    a.Detach(&c);
-    EXPECT_EQ(nullptr, c.parent);
-    EXPECT_EQ(1u, b.children.Size());
-}
 
 TEST(SceneSpatialWorld, ThreeLevelsAgainstIndependentMatrices) {
     // Root translated, turned about Z, scaled by 2; middle translated and

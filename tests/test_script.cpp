@@ -1,5 +1,5 @@
-// The Lua script engine: the libraries scripts get, shared globals, and the exact
-// "ERROR: " reports of broken scripts and sources.
+// The Lua script engine: the exact "ERROR: " reports of broken scripts and
+// sources, and the libraries scripts do not get.
 #include <gtest/gtest.h>
 #include <lua.hpp>
 
@@ -32,16 +32,6 @@ protected:
 
     LuaScriptEngine lua;
 };
-
-TEST_F(ScriptRun, GlobalsAreSharedAndTheScriptLibrariesOpen) {
-    EXPECT_EQ(Run("shared = 41\nfunction bump(x) return x + 1 end"), "");
-    EXPECT_EQ(Run("shared = bump(shared)\n"
-                  "libs = string.format('%d', math.floor(2.5)) .. table.concat({'a', 'b'}) ..\n"
-                  "  type(debug.traceback) .. type(Engine) .. type(PointCurve)"),
-              "");
-    EXPECT_EQ(Global("shared"), "42");
-    EXPECT_EQ(Global("libs"), "2abfunctiontabletable");
-}
 
 TEST_F(ScriptRun, EachFailureIsOneErrorLine) {
     const struct { const char* script; const char* err; } rows[] = {

@@ -3,7 +3,6 @@
 // limit, or abort the player when memory runs out.
 #include <gtest/gtest.h>
 #include <lua.hpp>
-#include <tolua++.h>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -14,7 +13,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 #include <string>
 
 #include "demo/Engine.h"
@@ -23,36 +21,9 @@
 #include "io/ROMSource.h"
 #include "script/LuaScriptEngine.h"
 #include "script/ScriptSandbox.h"
+#include "support/CountingNew.h"
 #include "support/DemoTestEnv.h"
-
-// Every operator new of this program goes through here, so a test can make
-// the engine side run out of memory on cue. Negative: never fail.
-static long allocationsLeft = -1;
-
-static void* Allocate(std::size_t size) {
-    if (allocationsLeft == 0) throw std::bad_alloc();
-    if (allocationsLeft > 0) --allocationsLeft;
-    if (void* block = malloc(size ? size : 1)) return block;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size) { return Allocate(size); }
-void* operator new[](std::size_t size) { return Allocate(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
-    return operator new(size, tag);
-}
-void operator delete(void* block) noexcept { free(block); }
-void operator delete[](void* block) noexcept { free(block); }
-void operator delete(void* block, std::size_t) noexcept { free(block); }
-void operator delete[](void* block, std::size_t) noexcept { free(block); }
-void operator delete(void* block, const std::nothrow_t&) noexcept { free(block); }
-void operator delete[](void* block, const std::nothrow_t&) noexcept { free(block); }
+#include "support/ScriptTestUtil.h"
 
 namespace {
 
@@ -73,30 +44,16 @@ protected:
         ROMSource source(reinterpret_cast<const unsigned char*>(text.data()), text.size(), false);
         LuaScriptEngine* scripts = lua();
         testsupport::CaptureFd out(1), err(2);
-        allocationsLeft = allocations;
+        testsupport::Allocations::failAfter = allocations;
         scripts->LoadScript(&source);
-        allocationsLeft = -1;
+        testsupport::Allocations::failAfter = -1;
         out.Stop();
         return err.Stop();
     }
     // The value the script returns, as a string; its stderr must stay empty.
     std::string Eval(const std::string& script) {
         EXPECT_EQ(Run(script), "") << script;
-        std::string value = "(no result)";
-        if (lua_gettop(L())) {
-            size_t length = 0;
-            const char* text = lua_tolstring(L(), -1, &length);
-            value = text ? std::string(text, length) : "(not a string)";
-        }
-        lua_settop(L(), 0);
-        return value;
-    }
-    template <class T>
-    T* Global(const char* name) {
-        lua_getglobal(L(), name);
-        T* object = static_cast<T*>(tolua_tousertype(L(), -1, nullptr));
-        lua_pop(L(), 1);
-        return object;
+        return testsupport::ScriptResult();
     }
 };
 
@@ -138,7 +95,7 @@ TEST_F(SandboxLibraries, ClassTablesAndObjectsHideTheRuntime) {
                   "setmetatable(Target, {__index = function() return 5 end})\n"
                   "target = Target:New()\n"),
               "");
-    EXPECT_TRUE(engine->objects.Contains(Global<Demo::Target>("target")));
+    EXPECT_TRUE(engine->objects.Contains(testsupport::ScriptGlobal<Demo::Target>("target")));
     EXPECT_EQ(Run("Object.__gc({})"),
               "ERROR: [string \"Object.__gc({})\"]:1: attempt to call field '__gc' (a nil value)\n");
     EXPECT_EQ(Run("for k, v in pairs(Engine.tolua_ubox) do end"),
@@ -256,7 +213,7 @@ TEST_F(ScriptTimeLimit, AnEndlessLoopEndsAsAScriptErrorKeepingWhatItBuilt) {
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(seconds, 0.5);
     EXPECT_LT(seconds, 5.0);
-    Demo::Part* kept = Global<Demo::Part>("kept");
+    Demo::Part* kept = testsupport::ScriptGlobal<Demo::Part>("kept");
     EXPECT_TRUE(engine->objects.Contains(kept));
     EXPECT_EQ(kept->end, 100.0f);
     EXPECT_EQ(Eval("return tostring(after)"), "nil");

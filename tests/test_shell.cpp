@@ -1,5 +1,6 @@
 // The SDL/EGL shell: command-line options, the application lifecycle it drives,
-// events, frame limits and capture, and start-up failures. Needs an X display.
+// events, frame pacing, and start-up failures. Needs an X display. (Captures:
+// the player tests.)
 #include "app/SDLApp.h"
 #include "support/TestSupport.h"
 
@@ -95,72 +96,57 @@ using ShellPacing = ShellRun;
 
 }  // namespace
 
+// The first exact match; a value option given last takes its own text.
 TEST(ShellOptions, GetOptionFindsTheFirstExactMatch) {
-    Args none({});
-    SDLApp bare(none.argc(), none.argv(), CreateLogApp, kInfo);
-    EXPECT_EQ(bare.GetOption("--width", true), nullptr);
-
-    Args args({"--width", "100", "--widthx", "5", "--width", "200", "--fullscreen"});
+    Args args({"--width", "100", "--widthx", "5", "--width", "200", "--fullscreen", "--height"});
     SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
     EXPECT_STREQ(app.GetOption("--width", true), "100");
     EXPECT_STREQ(app.GetOption("--fullscreen", false), "--fullscreen");
     EXPECT_STREQ(app.GetOption("--width", false), "--width");
-    EXPECT_EQ(app.GetOption("--height", true), nullptr);
+    EXPECT_STREQ(app.GetOption("--height", true), "--height");
+    EXPECT_EQ(app.GetOption("--depth", true), nullptr);
     EXPECT_EQ(app.GetOption("vomra", false), nullptr);  // argv[0] is not an option
 }
 
-TEST(ShellOptions, AValueOptionGivenLastTakesItsOwnText) {
-    Args args({"--height"});
-    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
-    EXPECT_STREQ(app.GetOption("--height", true), "--height");
+// Defaults from the application info; the command line overrides them
+// (--fullscreen wins over --window). Run options come before OnInit, the
+// rate after it.
+TEST_F(ShellRun, SizeRateAndFullscreenFromTheInfoOrTheCommandLine) {
+    const struct {
+        std::vector<std::string> args;
+        unsigned int width, height, fps;
+        bool fullscreen;
+        std::vector<std::string> log;
+    } rows[] = {
+        {{}, 320, 240, 0, false, {"construct", "Options -", "OnInit 320x240", "OnSetFPS 0"}},
+        {{"--fps", "30", "--width", "160", "--height", "120", "--window", "--fullscreen", "--start", "2500"},
+         160, 120, 30, true, {"construct", "Options 2500", "OnInit 160x120", "OnSetFPS 30"}},
+    };
+    for (const auto& row : rows) {
+        g_log.clear();
+        Args args(row.args);
+        SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+        ASSERT_TRUE(app.Initialize()) << SDL_GetError();
+        EXPECT_EQ(std::vector<unsigned>({app.GetWidth(), app.GetHeight(), app.GetFPS()}),
+                  std::vector<unsigned>({row.width, row.height, row.fps}));
+        EXPECT_EQ(app.IsFullscreen(), row.fullscreen);
+        EXPECT_EQ(g_log, row.log);
+    }
 }
 
-TEST_F(ShellRun, DefaultsComeFromTheApplicationInfo) {
-    Args args({});
-    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
-    ASSERT_TRUE(app.Initialize()) << SDL_GetError();
-    EXPECT_EQ(app.GetWidth(), 320u);
-    EXPECT_EQ(app.GetHeight(), 240u);
-    EXPECT_EQ(app.GetFPS(), 0u);
-    EXPECT_FALSE(app.IsFullscreen());
-    std::vector<std::string> want = {"construct", "Options -", "OnInit 320x240", "OnSetFPS 0"};
-    EXPECT_EQ(g_log, want);
-}
-
-TEST_F(ShellRun, CommandLineOverridesSizeRateAndFullscreen) {
-    Args args({"--fps", "30", "--width", "160", "--height", "120", "--window", "--fullscreen",
-               "--start", "2500"});
-    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
-    ASSERT_TRUE(app.Initialize()) << SDL_GetError();
-    EXPECT_EQ(app.GetWidth(), 160u);
-    EXPECT_EQ(app.GetHeight(), 120u);
-    EXPECT_EQ(app.GetFPS(), 30u);
-    EXPECT_TRUE(app.IsFullscreen());  // --fullscreen wins over --window
-    // Run options come before OnInit; --fps reaches the application after it.
-    std::vector<std::string> want = {"construct", "Options 2500", "OnInit 160x120", "OnSetFPS 30"};
-    EXPECT_EQ(g_log, want);
-}
-
+// Also when it stops on its first frame, the application starts once.
 TEST_F(ShellRun, EndsWhenRenderReturnsTrueWithStartOnceAndShutdownInOrder) {
-    Args args({});
-    g_stopAtFrame = 2;
-    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
-    EXPECT_EQ(app.Run(), 0);
-    std::vector<std::string> want = {"construct", "Options -", "OnInit 320x240", "OnSetFPS 0",
-                                     "OnStart", "Render stop", "System 1", "OnDeinit", "destroy"};
-    EXPECT_EQ(g_log, want);
-    EXPECT_EQ(g_renders, 3);
-    EXPECT_EQ(app.GetApp(), nullptr);
-}
-
-TEST_F(ShellRun, AnApplicationStoppingOnItsFirstFrameStillStartsOnce) {
-    Args args({});
-    g_stopAtFrame = 0;
-    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
-    EXPECT_EQ(app.Run(), 0);
-    std::vector<std::string> want = {"construct", "Options -", "OnInit 320x240", "OnSetFPS 0",
-                                     "OnStart", "Render stop", "System 1", "OnDeinit", "destroy"};
-    EXPECT_EQ(g_log, want);
+    for (int stop : {2, 0}) {
+        SetUp();
+        Args args({});
+        g_stopAtFrame = stop;
+        SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
+        EXPECT_EQ(app.Run(), 0);
+        EXPECT_EQ(g_log, (std::vector<std::string>{"construct", "Options -", "OnInit 320x240", "OnSetFPS 0",
+                                                   "OnStart", "Render stop", "System 1", "OnDeinit", "destroy"}));
+        EXPECT_EQ(g_renders, stop + 1);
+        EXPECT_EQ(app.GetApp(), nullptr);
+    }
 }
 
 TEST_F(ShellRun, EscapeFromTheDisplayEndsTheLoopWithoutAnotherFrame) {
@@ -206,21 +192,6 @@ TEST_F(ShellRun, KeysBecomeInputMessagesAndUserEventsSystemMessages) {
     EXPECT_EQ(tail, want);
 }
 
-TEST_F(ShellRun, FrameLimitAndCaptureWriteNumberedPictures) {
-    testsupport::TempDir dir;  // the capture folder inside it does not exist yet
-    Args args({"--frames", "3", "--capture", dir.File("made")});
-    SDLApp app(args.argc(), args.argv(), CreateLogApp, kInfo);
-    EXPECT_EQ(app.Run(), 0);
-    EXPECT_EQ(g_renders, 3);
-    EXPECT_EQ(g_log[1], "Options - offline");
-    for (int i = 0; i < 3; ++i) {
-        std::string png = testsupport::ReadFile(dir.File("made/frame-00000" + std::to_string(i) + ".png"));
-        ASSERT_GT(png.size(), 8u) << i;
-        EXPECT_EQ(png.substr(1, 3), "PNG");
-    }
-    EXPECT_FALSE(testsupport::FileExists(dir.File("made/frame-000003.png")));
-}
-
 TEST_F(ShellRun, WithoutTheRequestedSamplesMultisamplingIsDroppedWithAWarning) {
     const App::Info manySamples("Shell Test", false, 320, 240, 24, 8, 16, 64, 0, nullptr);
     Args args({});
@@ -244,14 +215,6 @@ TEST_F(ShellRun, AnApplicationThatFailsToInitializeIsDeletedAndReported) {
     std::vector<std::string> want = {"construct", "Options -", "OnInit 320x240", "OnDeinit", "destroy"};
     EXPECT_EQ(g_log, want);
     EXPECT_EQ(app.GetApp(), nullptr);
-}
-
-TEST(ShellFailure, HelpPrintsTheOptionsAndStartsNothing) {
-    testsupport::CommandResult r = testsupport::Run({testsupport::BinaryPath("vomra"), "--help"});
-    EXPECT_EQ(r.exitCode, 0);
-    for (const char* option : {"--width", "--fps", "--fullscreen", "--archive", "--start", "--frames", "--capture"})
-        EXPECT_NE(r.out.find(option), std::string::npos) << option;
-    EXPECT_EQ(r.out.find("EGL"), std::string::npos);
 }
 
 TEST(ShellFailure, NoDisplayEndsWithStatusOneAndAMessage) {

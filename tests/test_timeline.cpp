@@ -113,13 +113,6 @@ TEST_F(TimelineFixedStep, ZeroFpsLeavesOnePartPerFrame) {
     EXPECT_EQ(frames[2].first, 2);
 }
 
-TEST_F(TimelineFixedStep, EmptyTimelineFinishesOnFirstFrame) {
-    engine.SetStartTime(500);
-    engine.Start();
-    EXPECT_EQ(renderer.technique, nullptr);
-    EXPECT_TRUE(engine.Render());
-}
-
 TEST_F(TimelineMusic, StartTimeSeeksThereAndRestartsTheMusicThere) {
     MakePart(1000);
     Demo::Part* second = MakePart(2000);

@@ -24,12 +24,9 @@ namespace {
 // Resolves url and reads it whole; fromArchive tells whether the bytes came
 // from memory (an archive entry) rather than a file.
 std::string Resolve(SDLPlatform& platform, const std::string& url, bool* fromArchive = nullptr) {
-    std::unique_ptr<DataSource> s(platform.CreateDataSourceForURL(url.c_str()));
+    DataSource* s = platform.CreateDataSourceForURL(url.c_str());
     if (fromArchive) *fromArchive = s && s->IsReadOnly();
-    if (!s) return "<null>";
-    std::string out(s->GetLength(), '\0');
-    if (!out.empty()) s->Read(&out[0], unsigned(out.size()));
-    return out;
+    return testsupport::ReadAll(s);
 }
 
 bool WriteArchive(const std::string& path, const std::vector<std::pair<std::string, std::string>>& entries) {

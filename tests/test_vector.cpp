@@ -1,5 +1,5 @@
-// The shared growable array: growth by its step, removal by moving the last
-// element, adding an element of itself, independent copies, refused reservations.
+// The shared growable array: removal by moving the last element, adding an
+// element of itself, independent copies, refused reservations.
 #include "math/Types.h"
 
 #include <gtest/gtest.h>
@@ -8,15 +8,6 @@
 
 static std::vector<int> Items(const Vector<int>& v) { return std::vector<int>(v.begin(), v.end()); }
 
-TEST(VectorGrowth, GrowsByItsStepAndKeepsCapacityAcrossClear) {
-    Vector<int> v;
-    for (int i = 0; i < 11; ++i) v.Add(i);
-    EXPECT_EQ(v.Capacity(), 20u);
-    v.Clear();
-    EXPECT_EQ(v.Size(), 0u);
-    EXPECT_EQ(v.Capacity(), 20u);
-}
-
 TEST(VectorGrowth, AddOfAnElementOfItselfSurvivesReallocation) {
     Vector<int> v(1, 1);
     v.Add(42);
@@ -24,14 +15,12 @@ TEST(VectorGrowth, AddOfAnElementOfItselfSurvivesReallocation) {
     EXPECT_EQ(Items(v), std::vector<int>(21, 42));
 }
 
-TEST(VectorRemoval, RemoveMovesTheLastElementRemoveOrderedKeepsOrder) {
+TEST(VectorRemoval, RemoveMovesTheLastElement) {
     Vector<int> v;
     for (int i = 1; i <= 4; ++i) v.Add(i);
     EXPECT_TRUE(v.Remove(1));
     EXPECT_FALSE(v.Remove(7));
     EXPECT_EQ(Items(v), (std::vector<int>{4, 2, 3}));
-    v.RemoveOrdered(0);
-    EXPECT_EQ(Items(v), (std::vector<int>{2, 3}));
 }
 
 TEST(VectorCopy, CopiesAreIndependent) {

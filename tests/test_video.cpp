@@ -76,12 +76,11 @@ TEST(VideoExport, NoVideoWhenFfmpegIsMissingOrThePlayerFails) {
 
     // Music that cannot be decoded: the player ends with an error after the
     // frames, so the video would be silent; none is written.
-    ASSERT_TRUE(testsupport::WriteFileMakingDirs(dir.File("demo/scripts/init.lua"),
-                                                 "Engine:GetEngine():LoadMusic('file://" + dir.File("bad.ogg") +
-                                                     "')\nEngine:GetEngine():AddPart(Part:New(1000))\n"));
     ASSERT_TRUE(testsupport::WriteFile(dir.File("bad.ogg"), "OggS but nothing after it"));
-    ASSERT_EQ(testsupport::Run({BinaryPath("vomra-pack"), "create", dir.File("d.res"), dir.File("demo")}).exitCode, 0);
-    CommandResult failed = Export(out, {"--archive", dir.File("d.res"), "--width", "64", "--height", "48"});
+    std::string archive = testsupport::PackDemo(
+        dir, {{"scripts/init.lua", "Engine:GetEngine():LoadMusic('file://" + dir.File("bad.ogg") +
+                                       "')\nEngine:GetEngine():AddPart(Part:New(1000))\n"}});
+    CommandResult failed = Export(out, {"--archive", archive, "--width", "64", "--height", "48"});
     EXPECT_EQ(failed.exitCode, 1);
     EXPECT_NE(failed.err.find("not a readable Ogg Vorbis stream"), std::string::npos) << failed.err;
     EXPECT_NE(failed.err.find("export-video: the player failed (status 1); no video written"), std::string::npos)

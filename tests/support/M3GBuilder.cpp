@@ -51,9 +51,27 @@ Bytes& Bytes::Object3D(uint32_t userId, const std::vector<uint32_t>& tracks) {
     U32(0);
     return v2 ? U8(1) : *this;
 }
-Bytes& Bytes::PlainNode(uint32_t userId) {
-    Object3D(userId).U8(0).U8(0).U8(1).U8(1).U8(255).U32(0xFFFFFFFF).U8(0);
+Bytes& Bytes::PlainNode(uint32_t userId, const std::vector<uint32_t>& tracks) {
+    Object3D(userId, tracks).U8(0).U8(0).U8(1).U8(1).U8(255).U32(0xFFFFFFFF).U8(0);
     return v2 ? U32(0) : *this;
+}
+Bytes& Bytes::Refs(const std::vector<uint32_t>& indices) {
+    U32(uint32_t(indices.size()));
+    for (uint32_t i : indices) U32(i);
+    return *this;
+}
+
+Bytes Background(bool v2) {
+    Bytes b(v2);
+    b.Object3D(5).U8(10).U8(20).U8(30).U8(40).U32(0).U8(0x20).U8(0x20);
+    b.U32(0).U32(0).U32(0).U32(0).U8(1).U8(1);
+    return v2 ? b.F32(0.5f).U32(0x1FF).U32(9) : b;
+}
+Bytes Group(uint32_t userId, const std::vector<uint32_t>& children) {
+    return Bytes().PlainNode(userId).Refs(children);
+}
+Bytes World(uint32_t userId, const std::vector<uint32_t>& children) {
+    return Group(userId, children).U32(0).U32(0);
 }
 
 std::vector<unsigned char> Record(unsigned int type, const Bytes& data) {
@@ -89,6 +107,12 @@ std::vector<unsigned char> M3GFile(const std::vector<std::vector<unsigned char>>
     std::vector<unsigned char> file(kIdentifier, kIdentifier + 12);
     for (const auto& s : sections) file.insert(file.end(), s.begin(), s.end());
     return file;
+}
+
+std::vector<unsigned char> SceneFile(std::vector<std::vector<unsigned char>> records,
+                                     unsigned int compression, unsigned int major) {
+    records.insert(records.begin(), Record(0, HeaderData(major)));
+    return M3GFile({Section(records, compression)});
 }
 
 bool WalkM3G(const std::vector<unsigned char>& file, std::map<unsigned int, unsigned int>* census) {

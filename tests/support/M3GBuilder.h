@@ -25,12 +25,19 @@ public:
     Bytes& Object3D(uint32_t userId, const std::vector<uint32_t>& tracks = {});
     // Transformable with neither transform, then node fields without
     // alignment; in 2.0 no further values.
-    Bytes& PlainNode(uint32_t userId);
+    Bytes& PlainNode(uint32_t userId, const std::vector<uint32_t>& tracks = {});
+    Bytes& Refs(const std::vector<uint32_t>& indices);  // a count, then the indices
     bool v2;
     std::vector<unsigned char> data;
 };
 
 std::vector<unsigned char> Record(unsigned int type, const Bytes& data);
+// A background of colour 10 20 30 40 without image, clearing depth; 1.0 then
+// clears colour, 2.0 stencil, to the depth 0.5 and stencil 0x1FF (and an extra 9).
+Bytes Background(bool v2);
+// 1.0 group and World records; a World without camera or background.
+Bytes Group(uint32_t userId, const std::vector<uint32_t>& children);
+Bytes World(uint32_t userId, const std::vector<uint32_t>& children);
 // Header record data for version 1.0 (minor 0) or 2.0.
 Bytes HeaderData(unsigned int major);
 // A section over the concatenated records; compression 1 deflates them.
@@ -38,6 +45,9 @@ std::vector<unsigned char> Section(const std::vector<std::vector<unsigned char>>
                                    unsigned int compression = 0);
 // The identifier followed by the sections.
 std::vector<unsigned char> M3GFile(const std::vector<std::vector<unsigned char>>& sections);
+// A file of one section: the header record of that version, then the records.
+std::vector<unsigned char> SceneFile(std::vector<std::vector<unsigned char>> records,
+                                     unsigned int compression = 0, unsigned int major = 1);
 
 // Object count per type code, found by walking the headers (inflating zlib
 // sections); false when the file is not well formed.

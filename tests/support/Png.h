@@ -1,4 +1,5 @@
-// Reads PNG files written by the player's capture into RGB pixels, rows top-down.
+// PNG files as RGB pixels, rows top-down: the player's captures read, and
+// pictures written for the tools and the image loader.
 #pragma once
 
 #include <string>
@@ -15,8 +16,13 @@ struct RgbImage {
     const unsigned char* At(unsigned int x, unsigned int y) const { return &rgb[(size_t(y) * width + x) * 3]; }
 };
 
-// False when the file is missing or not an 8-bit RGB or RGBA PNG.
+// False when the file is missing or not a PNG.
 bool ReadPng(const std::string& path, RgbImage* out);
-bool WritePng(const std::string& path, const RgbImage& image);
+// Rows top-down of 1 (grey), 3 (RGB) or 4 (RGBA) bytes a pixel.
+bool WritePng(const std::string& path, unsigned int width, unsigned int height,
+              unsigned int channels, const std::vector<unsigned char>& pixels);
+inline bool WritePng(const std::string& path, const RgbImage& image) {
+    return WritePng(path, image.width, image.height, 3, image.rgb);
+}
 
 }  // namespace testsupport

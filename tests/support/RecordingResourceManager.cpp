@@ -1,14 +1,6 @@
 // Recording resource manager and the test engine holding it.
 #include "support/RecordingResourceManager.h"
 
-#include "engine/Camera.h"
-#include "engine/FrameBuffer.h"
-#include "engine/Mesh.h"
-#include "engine/Program.h"
-#include "engine/RenderBuffer.h"
-#include "engine/Texture.h"
-#include "engine/Uniform.h"
-
 int RecordingInitializer::live = 0;
 
 RecordingInitializer::RecordingInitializer(Resource* owner, const char* kind_,
@@ -34,31 +26,6 @@ ResourceInitializer* RecordingResourceManager::Make(Resource* resource, const ch
     if (!resource) return nullptr;  // kinds without a GPU side
     resource->initializer = new RecordingInitializer(resource, kind, &sequence);
     return resource->initializer;
-}
-
-ResourceInitializer* RecordingResourceManager::CreateInitializer(Texture* texture) {
-    return Make(texture, "Texture");
-}
-ResourceInitializer* RecordingResourceManager::CreateInitializer(Material*) {
-    return Make(nullptr, "Material");
-}
-ResourceInitializer* RecordingResourceManager::CreateInitializer(Camera*) {
-    return Make(nullptr, "Camera");
-}
-ResourceInitializer* RecordingResourceManager::CreateInitializer(Mesh* mesh) {
-    return Make(mesh, "Mesh");
-}
-ResourceInitializer* RecordingResourceManager::CreateInitializer(Program* program) {
-    return Make(program, "Program");
-}
-ResourceInitializer* RecordingResourceManager::CreateInitializer(Uniform*) {
-    return Make(nullptr, "Uniform");
-}
-ResourceInitializer* RecordingResourceManager::CreateInitializer(FrameBuffer* frameBuffer) {
-    return Make(frameBuffer, "FrameBuffer");
-}
-ResourceInitializer* RecordingResourceManager::CreateInitializer(RenderBuffer* renderBuffer) {
-    return Make(renderBuffer, "RenderBuffer");
 }
 
 ResourceManager* RecordingEngine::GetResourceManager() const {

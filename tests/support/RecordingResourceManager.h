@@ -6,9 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/Camera.h"
 #include "engine/Engine.h"
+#include "engine/FrameBuffer.h"
+#include "engine/Mesh.h"
+#include "engine/Program.h"
+#include "engine/RenderBuffer.h"
 #include "engine/ResourceInitializer.h"
 #include "engine/ResourceManager.h"
+#include "engine/Texture.h"
+#include "engine/Uniform.h"
 
 // Appends "Init <kind>" and "Deinit <kind>" to its manager's sequence. Init
 // fails (leaving `initialized` false) while failInit is set.
@@ -34,14 +41,14 @@ public:
 // materials. Each request appends the overload's class name ("Texture", ...).
 class RecordingResourceManager : public ResourceManager {
 public:
-    ResourceInitializer* CreateInitializer(Texture* texture) override;
-    ResourceInitializer* CreateInitializer(Material* material) override;
-    ResourceInitializer* CreateInitializer(Camera* camera) override;
-    ResourceInitializer* CreateInitializer(Mesh* mesh) override;
-    ResourceInitializer* CreateInitializer(Program* program) override;
-    ResourceInitializer* CreateInitializer(Uniform* uniform) override;
-    ResourceInitializer* CreateInitializer(FrameBuffer* frameBuffer) override;
-    ResourceInitializer* CreateInitializer(RenderBuffer* renderBuffer) override;
+    ResourceInitializer* CreateInitializer(Texture* r) override { return Make(r, "Texture"); }
+    ResourceInitializer* CreateInitializer(Material*) override { return Make(nullptr, "Material"); }
+    ResourceInitializer* CreateInitializer(Camera*) override { return Make(nullptr, "Camera"); }
+    ResourceInitializer* CreateInitializer(Mesh* r) override { return Make(r, "Mesh"); }
+    ResourceInitializer* CreateInitializer(Program* r) override { return Make(r, "Program"); }
+    ResourceInitializer* CreateInitializer(Uniform*) override { return Make(nullptr, "Uniform"); }
+    ResourceInitializer* CreateInitializer(FrameBuffer* r) override { return Make(r, "FrameBuffer"); }
+    ResourceInitializer* CreateInitializer(RenderBuffer* r) override { return Make(r, "RenderBuffer"); }
 
     // "Mesh", "Init Mesh", "Deinit Mesh", ... in call order.
     std::vector<std::string> sequence;

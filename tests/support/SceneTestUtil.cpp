@@ -2,6 +2,7 @@
 // descriptions for scene tests.
 #include "support/SceneTestUtil.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <iomanip>
@@ -22,8 +23,21 @@
 #include "render/MaterialState.h"
 #include "render/TextureSamplerState.h"
 #include "render/UniformState.h"
+#include "support/TestSupport.h"
 
 namespace testsupport {
+
+ConvertedScene::ConvertedScene(const std::vector<unsigned char>& file)
+    : source(file.data(), unsigned(file.size()), false), loader(&source) {
+    auto start = std::chrono::steady_clock::now();
+    CaptureFd out(1);
+    loader.Load();
+    scene = loader.CreateScene();
+    printed = out.Stop();
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+SceneNode* ConvertedScene::NodeWithId(unsigned int id) const { return testsupport::NodeWithId(scene, id); }
 
 std::unique_ptr<Animation> MakeAnimation(unsigned int componentCount, unsigned int interpolation,
                                          unsigned int repeatMode, float duration,
@@ -38,48 +52,64 @@ std::unique_ptr<Animation> MakeAnimation(unsigned int componentCount, unsigned i
     return animation;
 }
 
+RefMat3 Ref(const Mat3& m) {
+    RefMat3 r;
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col) r.a[row][col] = m.m[col * 3 + row];
+    return r;
+}
+
+RefMat4 Ref(const Mat4& m) {
+    RefMat4 r;
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 4; ++col) r.a[row][col] = m.m[col * 4 + row];
+    return r;
+}
+
 RefMat4 RefScale(double x, double y, double z) {
-    return RefMat4{{x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1}};
+    return RefMat4{{{x, 0, 0, 0}, {0, y, 0, 0}, {0, 0, z, 0}, {0, 0, 0, 1}}};
 }
 
 RefMat4 RefTranslate(double x, double y, double z) {
-    return RefMat4{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1}};
+    return RefMat4{{{1, 0, 0, x}, {0, 1, 0, y}, {0, 0, 1, z}, {0, 0, 0, 1}}};
+}
+
+RefMat3 RefRotation(double angle, double x, double y, double z) {
+    // R = cI + s[k]x + (1 - c)kk^T for the unit axis k.
+    double len = std::sqrt(x * x + y * y + z * z);
+    double k[3] = {x / len, y / len, z / len};
+    double cross[3][3] = {{0, -k[2], k[1]}, {k[2], 0, -k[0]}, {-k[1], k[0], 0}};
+    double c = std::cos(angle), s = std::sin(angle);
+    RefMat3 r;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            r.a[i][j] = (i == j ? c : 0.0) + s * cross[i][j] + (1.0 - c) * k[i] * k[j];
+    return r;
 }
 
 RefMat4 RefRotate(double angle, double x, double y, double z) {
-    // Rodrigues: R = cI + s[k]x + (1 - c)kk^T, by (row, column).
-    double c = std::cos(angle), s = std::sin(angle), t = 1.0 - c;
-    double r[3][3] = {
-        {t * x * x + c, t * x * y - s * z, t * x * z + s * y},
-        {t * x * y + s * z, t * y * y + c, t * y * z - s * x},
-        {t * x * z - s * y, t * y * z + s * x, t * z * z + c},
-    };
+    RefMat3 r = RefRotation(angle, x, y, z);
     RefMat4 out = RefScale(1, 1, 1);
     for (int row = 0; row < 3; ++row)
-        for (int col = 0; col < 3; ++col) out.m[4 * col + row] = r[row][col];
+        for (int col = 0; col < 3; ++col) out.a[row][col] = r.a[row][col];
     return out;
-}
-
-RefMat4 RefMul(const RefMat4& a, const RefMat4& b) {
-    RefMat4 r = {};
-    for (int row = 0; row < 4; ++row)
-        for (int col = 0; col < 4; ++col)
-            for (int k = 0; k < 4; ++k) r.m[4 * col + row] += a.m[4 * k + row] * b.m[4 * col + k];
-    return r;
 }
 
 double MaxDiff(const Mat4& a, const RefMat4& b) {
     double d = 0.0;
-    for (int i = 0; i < 16; ++i) d = std::fmax(d, std::fabs(a.m[i] - b.m[i]));
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 4; ++col) d = std::fmax(d, std::fabs(a.m[col * 4 + row] - b.a[row][col]));
     return d;
 }
 
 double InverseTransposeError(const Mat3& n, const RefMat4& a) {
+    // transpose(n) x a: row `row` of transpose(n) is column `row` of n.
+    RefMat3 nr = Ref(n);
     double d = 0.0;
     for (int row = 0; row < 3; ++row)
         for (int col = 0; col < 3; ++col) {
             double sum = 0.0;
-            for (int k = 0; k < 3; ++k) sum += double(n.m[3 * row + k]) * a.m[4 * col + k];
+            for (int k = 0; k < 3; ++k) sum += nr.a[k][row] * a.a[k][col];
             d = std::fmax(d, std::fabs(sum - (row == col ? 1.0 : 0.0)));
         }
     return d;

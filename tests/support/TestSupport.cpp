@@ -1,12 +1,19 @@
 #include "support/TestSupport.h"
 
+#include <gtest/gtest.h>
+
+#include "io/DataSource.h"
+
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -53,6 +60,25 @@ std::string ReadFile(const std::string& path) {
 bool FileExists(const std::string& path) {
     struct stat st;
     return stat(path.c_str(), &st) == 0;
+}
+
+std::string ReadAll(DataSource* source) {
+    std::unique_ptr<DataSource> s(source);
+    if (!s) return "<null>";
+    std::string out(s->GetLength(), '\0');
+    if (!out.empty()) s->Read(&out[0], unsigned(out.size()));
+    return out;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 static std::string Slurp(int fd) {
@@ -111,6 +137,34 @@ std::string MakeSilentOgg(const std::string& path, double seconds) {
         return "can't write " + path + ".raw";
     CommandResult r = Run({"/usr/bin/env", "oggenc", "-Q", "-r", "-o", path, path + ".raw"});
     return r.exitCode == 0 ? "" : "oggenc (vorbis-tools) failed: " + r.err;
+}
+
+const char* const kScreenQuadVert =
+    "attribute vec4 Vomra_va_Location;\n"
+    "void main() { gl_Position = vec4(Vomra_va_Location.xy * 2.0 - 1.0, 0.0, 1.0); }\n";
+const char* const kWhiteFrag = "precision mediump float;\nvoid main() { gl_FragColor = vec4(1.0); }\n";
+
+std::string OnePartScript(const std::string& vert, const std::string& frag, int ms,
+                          const std::string& prelude) {
+    return prelude + "local e = Effect:New('" + vert + "', '" + frag + "')\n" +
+           "local p = Part:New(" + std::to_string(ms) + ")\n" +
+           "p:AddPass(Pass:New(Scene:CreateFS(), e, Target:Screen()))\n"
+           "Engine:GetEngine():AddPart(p)\n";
+}
+
+std::string PackDemo(const TempDir& dir,
+                     const std::vector<std::pair<std::string, std::string>>& files) {
+    for (const auto& f : files)
+        EXPECT_TRUE(WriteFileMakingDirs(dir.File("demo/" + f.first), f.second)) << f.first;
+    CommandResult pack = Run({BinaryPath("vomra-pack"), "create", dir.File("d.res"), dir.File("demo")});
+    EXPECT_EQ(pack.exitCode, 0) << pack.err;
+    return dir.File("d.res");
+}
+
+std::string FrameName(int frame) {
+    char name[32];
+    snprintf(name, sizeof name, "frame-%06d.png", frame);
+    return name;
 }
 
 std::string BinaryPath(const std::string& name) { return std::string(VOMRA_BIN_DIR) + "/" + name; }

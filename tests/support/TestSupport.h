@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class DataSource;
+
 namespace testsupport {
 
 // A fresh folder under /tmp, removed with everything in it on destruction.
@@ -27,6 +29,10 @@ bool WriteFile(const std::string& path, const std::vector<unsigned char>& bytes)
 bool WriteFileMakingDirs(const std::string& path, const std::string& bytes);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
+// Reads a source whole and deletes it; "<null>" for none.
+std::string ReadAll(DataSource* source);
+// Names in a folder, sorted, without "." and "..".
+std::vector<std::string> FolderEntries(const std::string& folder);
 
 struct CommandResult {
     int exitCode = -1;      // exit status when the process exited normally
@@ -43,6 +49,20 @@ CommandResult Run(const std::vector<std::string>& argv, double timeLimit = 0);
 // Silent 44.1 kHz stereo Ogg Vorbis of the given length, made with oggenc;
 // "" or why it failed.
 std::string MakeSilentOgg(const std::string& path, double seconds);
+
+// Demos made by tests: a quad over the screen (positions 0..1) and a white
+// fragment shader; the start script of one part of `ms` milliseconds drawing
+// the shaders at these URLs to the screen, after `prelude`.
+extern const char* const kScreenQuadVert;
+extern const char* const kWhiteFrag;
+std::string OnePartScript(const std::string& vert, const std::string& frag, int ms,
+                          const std::string& prelude = "");
+// Writes each (name, bytes) under dir/demo and packs the folder with
+// vomra-pack into dir/d.res, whose path it returns.
+std::string PackDemo(const TempDir& dir,
+                     const std::vector<std::pair<std::string, std::string>>& files);
+// The name the capture gives a frame ("frame-000012.png").
+std::string FrameName(int frame);
 
 // Path of an executable built with the project (vomra, vomra-pack, ...).
 std::string BinaryPath(const std::string& name);
