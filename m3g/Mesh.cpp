@@ -108,6 +108,17 @@ void ClampStrips(AttributeArray* strips, unsigned int first, unsigned int vertic
                first, vertices);
 }
 
+// Every mesh uploads buffers of its own, so sharing a block saves only the
+// CPU copy: the GPU copies are charged per use, as textures' are. This also
+// bounds what a small file can ask each frame to draw.
+bool ChargeBuffers(Loader* loader, const AttributeArray* arrays, unsigned int count) {
+    unsigned long long bytes = 0;
+    for (unsigned int i = 0; i < count; ++i)
+        if (arrays[i].data && arrays[i].type != AttributeArray::at_StripLengths)
+            bytes += (unsigned long long)arrays[i].count * arrays[i].stride;
+    return loader->Charge(bytes) && !loader->overBudget;
+}
+
 }  // namespace
 
 void Mesh::Create() {
@@ -203,6 +214,7 @@ bool Mesh::CreateArrays(::Mesh* mesh, unsigned int indexBuffer) {
         // Strips of consecutive vertices may use those every array has.
         for (unsigned int a = 0; a < k; ++a)
             if (a == 0 || arrays[a].count < vertices) vertices = arrays[a].count;
+        if (!ChargeBuffers(loader, arrays, k)) return false;
     }
     if (loader->overBudget) return false;
     if (indexBuffer == 0) return true;
@@ -225,7 +237,7 @@ bool Mesh::CreateArrays(::Mesh* mesh, unsigned int indexBuffer) {
     for (unsigned int j = 0; j < count; ++j)
         if (triangles[j].type == AttributeArray::at_StripLengths)
             ClampStrips(&triangles[j], first, vertices);
-    return !loader->overBudget;
+    return ChargeBuffers(loader, triangles, count);
 }
 
 }  // namespace M3G

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -109,21 +110,23 @@ CommandResult Run(const std::vector<std::string>& argv, double timeLimit) {
         _exit(127);
     }
     int status = 0;
+    struct rusage usage = {};
     if (timeLimit > 0) {
         // Polled: a hung child must not hang the test.
-        while (waitpid(pid, &status, WNOHANG) == 0) {
+        while (wait4(pid, &status, WNOHANG, &usage) == 0) {
             if (std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count() >
                 timeLimit) {
                 kill(pid, SIGKILL);
-                waitpid(pid, &status, 0);
+                wait4(pid, &status, 0, &usage);
                 r.timedOut = true;
                 break;
             }
             usleep(10000);
         }
     } else {
-        waitpid(pid, &status, 0);
+        wait4(pid, &status, 0, &usage);
     }
+    r.peakKb = usage.ru_maxrss;
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) r.signal = WTERMSIG(status);

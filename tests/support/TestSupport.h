@@ -41,6 +41,7 @@ struct CommandResult {
     std::string err;        // standard error
     bool timedOut = false;  // killed (SIGKILL) after the time limit
     double seconds = 0;     // wall time of the run
+    long peakKb = 0;        // the process's peak resident memory
 };
 // Runs argv[0] (a path) with the arguments, without a shell; stdin is /dev/null.
 // With a time limit (seconds, 0 for none) a process still running is killed.
