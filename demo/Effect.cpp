@@ -62,6 +62,10 @@ Effect::~Effect() {
     delete[] fragmentSource;
 }
 
+unsigned long long Effect::HeldBytes() const {
+    return (256ull << 10) + 4 * (strlen(vertexSource) + strlen(fragmentSource));
+}
+
 Effect* Effect::New(const char* vertexUrl, const char* fragmentUrl) {
     Effect* effect = new Effect(vertexUrl, fragmentUrl);
     Engine::GetEngine()->Register(effect);
@@ -92,6 +96,10 @@ char* Effect::ReadFile(const char* url) {
 Uniform* Effect::CreateUniform(const char* name) {
     // The uniform keeps the pointer, and a script's string does not outlive
     // the call: the uniform gets a copy of its own.
+    // Four blocks (uniform, state, name, values) with their heap headers, and
+    // two list entries.
+    Engine::ChargeCurrent(sizeof(Uniform) + sizeof(UniformState) + 4 * sizeof(float) +
+                          (name ? strlen(name) + 1 : 0) + 4 * 32 + 2 * sizeof(void*));
     char* copy = nullptr;
     if (name) {
         size_t length = strlen(name);

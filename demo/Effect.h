@@ -53,6 +53,9 @@ public:
     Effect(const char* vertexUrl, const char* fragmentUrl);
     // Deletes the states in order, then the resources (program first).
     ~Effect() override;
+    // The sources and the driver's program, which llvmpipe measures at about
+    // 190 KB for the smallest shaders once drawn.
+    unsigned long long HeldBytes() const override;
 
     static Effect* New(const char* vertexUrl, const char* fragmentUrl);
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <new>
+#include <stdexcept>
+#include <string>
 
 #include "app/AudioPlayer.h"
 #include "app/ImageLoader.h"
@@ -52,6 +54,8 @@ Engine::Engine()
       frameStep(0.0f),
       paused(false),
       offline(false),
+      objectBudget(kObjectBudget),
+      heldBytes(0),
       check(nullptr),
       keeper(nullptr),
       offeredPlayer(nullptr) {}
@@ -69,6 +73,13 @@ Engine::~Engine() {
 
 void Engine::Register(Object* object) {
     if (!object) return;
+    unsigned long long bytes = object->HeldBytes();
+    try {
+        Charge(bytes);
+    } catch (...) {
+        delete object;
+        throw;
+    }
     // Doubling rather than the list's fixed step keeps a million registrations cheap.
     unsigned int capacity = objects.Capacity();
     if (objects.Size() == capacity) objects.Reserve(capacity < 0x80000000u ? capacity * 2 : ~0u);
@@ -76,9 +87,21 @@ void Engine::Register(Object* object) {
         objects.Add(object);
     } catch (...) {
         // The registry owns what it is given, even when it cannot keep it.
+        heldBytes -= bytes;
         delete object;
         throw;
     }
+}
+
+void Engine::Charge(unsigned long long bytes) {
+    if (heldBytes > objectBudget || bytes > objectBudget - heldBytes)
+        throw std::length_error("the demo's objects would hold more than " +
+                                std::to_string(objectBudget >> 20) + " MB");
+    heldBytes += bytes;
+}
+
+void Engine::ChargeCurrent(unsigned long long bytes) {
+    if (instance) instance->Charge(bytes);
 }
 
 void Engine::SetFPS(unsigned int fps) {
@@ -110,6 +133,7 @@ void Engine::AddPart(Part* part) {
         printf("Demo::Engine::AddPart(): no part\n");
         return;
     }
+    Charge(sizeof(Part*));
     parts.Add(part);
     part->SetSize(width, height);
 }
@@ -125,6 +149,7 @@ void Engine::RenderOnce(Part* part, Target* target, float ms) {
         return;
     }
     RenderJob job = {part, target, ms};
+    Charge(sizeof job);
     renderJobs.Add(job);
 }
 

@@ -49,7 +49,16 @@ public:
 
     // The registry takes ownership (and deletes the object when it cannot
     // hold it, before passing std::bad_alloc on). Amortised constant time.
+    // Past objectBudget it deletes the object and throws std::length_error:
+    // a script making objects in a loop stops with an error instead of taking
+    // the machine's memory (the Lua state's own budget does not see them).
     void Register(Object* object);
+    static constexpr unsigned long long kObjectBudget = 512ull << 20;
+    // What a call adds to an object (a key, a uniform, a list entry), against
+    // the same budget; throws std::length_error past it.
+    void Charge(unsigned long long bytes);
+    // Charges the current engine; nothing when there is none.
+    static void ChargeCurrent(unsigned long long bytes);
 
     // fps 0 gives an infinite step: each frame then leaves one part.
     void SetFPS(unsigned int fps);
@@ -115,6 +124,8 @@ public:
     bool paused;
     bool offline;
     std::string musicURL;  // the last LoadMusic's URL, loaded or not
+    unsigned long long objectBudget;  // kObjectBudget
+    unsigned long long heldBytes;     // charged so far, at most objectBudget
     PackageCheck* check;   // --check: loads report into it; null otherwise, not owned
     // Lends effects whose program did not build the last one that did,
     // between InitAll and the first draw; null: none, not owned.

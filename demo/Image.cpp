@@ -20,4 +20,8 @@ unsigned int Image::GetHeight() const {
     return static_cast<const Texture2D*>(texture)->height;
 }
 
+unsigned long long Image::HeldBytes() const {
+    return (unsigned long long)GetWidth() * GetHeight() * 8 + 4096;
+}
+
 }  // namespace Demo

@@ -16,6 +16,8 @@ public:
     // The 2D texture's size; 0 for other textures and for none.
     unsigned int GetWidth() const;
     unsigned int GetHeight() const;
+    // The pixels and their GPU copy.
+    unsigned long long HeldBytes() const override;
 
     Texture* texture;  // owned, may be null
 };

@@ -86,6 +86,7 @@ void Node::Attach(Node* child) {
         return;
     }
     if (!HasNode(node, "Attach") || !HasNode(child->node, "Attach")) return;
+    Engine::ChargeCurrent(2 * sizeof(SceneNode*));  // a child here, a parent there
     node->Attach(child->node);
 }
 
@@ -95,6 +96,7 @@ void Node::SetEffect(Effect* effect) {
         return;
     }
     if (!HasNode(node, "SetEffect")) return;
+    Engine::ChargeCurrent(effect->states.Size() * sizeof(RenderState*));
     for (RenderState* state : effect->states) node->Attach(state);
 }
 

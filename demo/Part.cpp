@@ -26,6 +26,7 @@ void Part::AddPass(Pass* pass) {
         printf("Demo::Part::AddPass(): no pass\n");
         return;
     }
+    Engine::ChargeCurrent(2 * sizeof(void*));
     technique.passes.Add(&pass->pass);
     passes.Add(pass);
 }
@@ -35,6 +36,7 @@ void Part::AttachUpdate(Actor* actor) {
         printf("Demo::Part::AttachUpdate(): no actor\n");
         return;
     }
+    Engine::ChargeCurrent(sizeof actor);
     actors.Add(actor);
 }
 

@@ -48,6 +48,10 @@ Pass::Pass(Scene* scene_, Effect* effect_, Target* target_)
 
 Pass::~Pass() {}
 
+unsigned long long Pass::HeldBytes() const {
+    return 512 + (unsigned long long)pass.states.Size() * sizeof(RenderState*);
+}
+
 Pass* Pass::New(Scene* scene, Effect* effect, Target* target) {
     Pass* pass = new Pass(scene, effect, target);
     Engine::GetEngine()->Register(pass);

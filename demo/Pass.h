@@ -24,6 +24,8 @@ public:
     Pass(Scene* scene, Effect* effect, Target* target);
     // The engine pass's state list is released; the states are not deleted.
     ~Pass() override;
+    // Its own fields and the effect's states it lists.
+    unsigned long long HeldBytes() const override;
 
     static Pass* New(Scene* scene, Effect* effect, Target* target);
     // Draws to the screen.

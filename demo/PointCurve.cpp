@@ -73,6 +73,8 @@ void PointCurve::AddPoint(SceneNode* point) {
         printf("Demo::PointCurve::AddPoint(): no point\n");
         return;
     }
+    // A child, a point, and the update's position and length for it.
+    Engine::ChargeCurrent(2 * sizeof point + sizeof(Vec3) + sizeof(float));
     node.Attach(point);
     points.Add(point);
     // Room for the next update's positions, so that Update does not grow them.
@@ -89,6 +91,7 @@ void PointCurve::AddPoint(Node* point) {
 }
 
 Node* PointCurve::CreatePoint(float x, float y, float z) {
+    Engine::ChargeCurrent(sizeof(SceneNode) + sizeof(SceneNode*));
     SceneNode* point = new SceneNode(Vec3::ZERO, Quat::ZERO, nullptr, nullptr, nullptr);
     created.Add(point);
     point->transform.translation = Vec3(x, y, z);

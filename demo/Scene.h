@@ -29,6 +29,8 @@ public:
     // A unit-square quad under an orthographic camera, depth test and face
     // culling off; for post-processing passes.
     static Scene* CreateFS();
+    // What converting its file charged (GPU copies included), or a quad's.
+    unsigned long long HeldBytes() const override;
 
     void SetDepthTestEnabled(bool on);
     void SetCullFaceEnabled(bool on);

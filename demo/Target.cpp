@@ -57,6 +57,13 @@ Target* Target::New(float scale) {
 
 Target* Target::Screen() { return nullptr; }
 
+unsigned long long Target::HeldBytes() const {
+    // 4 bytes of colour and 2 of depth a pixel; in double, as 2^32 x 2^32
+    // would not fit.
+    double pixels = double(width) * double(height) * 6.0;
+    return pixels < 1e18 ? (unsigned long long)pixels + 4096 : 1000000000000000000ull;
+}
+
 void Target::ApplySizeRule(unsigned int outputWidth, unsigned int outputHeight) {
     // Exactly 1 skips the float round trip, which would lose the low bits of
     // sizes above 2^24.

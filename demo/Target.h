@@ -24,6 +24,8 @@ public:
     // Applies the size rule to the output size and rebuilds whatever GPU
     // objects exist: depth buffer, texture, then the framebuffer over them.
     void SetSize(unsigned int outputWidth, unsigned int outputHeight);
+    // Colour and depth at the size it has now, and its three GL objects.
+    unsigned long long HeldBytes() const override;
 
     FrameBuffer frameBuffer;  // colour 0: texture, depth: depthBuffer
     Texture2D texture;        // RGBA8, no mipmaps, no pixels

@@ -1,7 +1,7 @@
 // Scene object list: lookup by id and type, and ownership of the objects.
 #include "engine/Scene.h"
 
-Scene::Scene() : objects(10, 10) {}
+Scene::Scene() : objects(10, 10), convertedBytes(0) {}
 
 Scene::~Scene() {
     for (SceneObject* object : objects) delete object;

@@ -19,4 +19,7 @@ public:
     void FindAll(SceneObject::SceneObjectType type, Vector<SceneObject*>* out);
 
     Vector<SceneObject*> objects;  // owned
+    // What the scene-file loader charged converting it, GPU copies included;
+    // 0 for a scene built otherwise.
+    unsigned long long convertedBytes;
 };

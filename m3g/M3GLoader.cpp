@@ -337,6 +337,8 @@ Scene* M3GLoader::CreateScene() {
         scene = nullptr;
         debugMesh = nullptr;
         scene = new Scene();
+    } else {
+        scene->convertedBytes = granted - budget;
     }
     return scene;
 }

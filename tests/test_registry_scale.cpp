@@ -24,20 +24,58 @@ TEST_F(RegistryScale, ScriptsMakeManyObjectsAtABoundedCostEach) {
     unsigned int resources = gl.manager.resources.Size();
     std::string text =
         "local scene = Scene:CreateFS()\n"
-        "for i = 1, 200000 do Target:New() end\n"
-        "for i = 1, 100000 do Effect:New('resource://v', 'resource://v') end\n"
+        "for i = 1, 50000 do Target:New(0) end\n"
+        "for i = 1, 500 do Effect:New('resource://v', 'resource://v') end\n"
         "for i = 1, 200000 do scene:GetRoot() end\n";
     auto start = std::chrono::steady_clock::now();
     testsupport::RunScript(text);
-    // One scene and 500,000 objects: the scene lists a camera and a mesh,
-    // each target a texture, a depth buffer and a framebuffer, each effect a program.
-    EXPECT_EQ(engine->objects.Size(), 500001u);
-    EXPECT_EQ(gl.manager.resources.Size() - resources, 2u + 3u * 200000u + 100000u);
+    // One scene and 250,500 objects, within the objects' budget: the scene
+    // lists a camera and a mesh, each target a texture, a depth buffer and a
+    // framebuffer, each effect a program.
+    EXPECT_EQ(engine->objects.Size(), 250501u);
+    EXPECT_EQ(gl.manager.resources.Size() - resources, 2u + 3u * 50000u + 500u);
     delete Demo::Engine::instance;
     EXPECT_EQ(gl.manager.resources.Size(), resources);
     // Growing by a fixed step and scanning the list on each registration took
     // minutes here; a linear cost takes about a second, a sanitizer build a few.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+// What scripts make, and what their calls add to it, is charged against one
+// budget: a loop of any of them ends in an error naming the call, and what was
+// made stays. Each of these loops once took gigabytes within the time limit.
+TEST_F(RegistryScale, EndlessLoopsOfObjectsStopAtTheBudget) {
+    platform.files["resource://v"] = "void main() {}";
+    const char* const loops[][2] = {
+        {"Target.New", "while true do Target:New() end"},
+        {"Effect.New", "while true do Effect:New('resource://v', 'resource://v') end"},
+        {"Scene.GetRoot", "local s = Scene:CreateFS() while true do s:GetRoot() end"},
+        {"Animation.AddKey",
+         "local a = Animation:New(Animation.IM_LINEAR, Animation.RM_CONSTANT)\n"
+         "local t = 0 while true do t = t + 1 a:AddKey(t, 1, 2, 3, 4) end"},
+        {"Effect.SetParam",
+         "local e = Effect:New('resource://v', 'resource://v') while true do e:SetParam('p', 1) end"},
+        {"Part.AddPass", "local p, s = Part:New(1), Pass:New(Scene:CreateFS(), nil)\n"
+                         "while true do p:AddPass(s) end"},
+        {"Engine.AddPart", "local p = Part:New(1) while true do Engine:GetEngine():AddPart(p) end"},
+        {"Node.Attach", "local a, b = Scene:CreateFS():GetRoot(), Scene:CreateFS():GetRoot()\n"
+                        "while true do a:Attach(b) end"},
+    };
+    for (const auto& loop : loops) {
+        SCOPED_TRACE(loop[0]);
+        engine->objectBudget = 4u << 20;
+        engine->width = 64;
+        engine->height = 48;
+        std::string err;
+        testsupport::RunScript(loop[1], &err);
+        EXPECT_NE(err.find(std::string(loop[0]) + "(): the demo's objects would hold more than 4 MB"),
+                  std::string::npos)
+            << err;
+        EXPECT_LE(engine->heldBytes, engine->objectBudget);
+        EXPECT_GT(engine->heldBytes, engine->objectBudget - (512u << 10));  // the dearest is an effect
+        delete Demo::Engine::instance;
+        engine = Demo::Engine::GetEngine();
+    }
 }
 
 TEST(ResourceListScale, StaysExactThroughAnyOrderOfRemovals) {

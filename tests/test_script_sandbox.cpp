@@ -259,13 +259,14 @@ using ScriptOutOfMemory = ScriptSandboxTest;
 
 TEST_F(ScriptOutOfMemory, BadAllocInABindingIsAScriptError) {
     unsigned int registered = engine->objects.Size();
-    std::string err = Run("before = 1\nTarget:New()\nafter = 1", 0);
+    std::string err = Run("before = 1\nTarget:New(0)\nafter = 1", 0);
     EXPECT_EQ(err, "ERROR: [string \"before = 1...\"]:2: Target.New(): out of memory\n");
     EXPECT_EQ(Eval("return before .. ' ' .. tostring(after)"), "1 nil");
     EXPECT_EQ(engine->objects.Size(), registered);
 
     // Memory running out part-way through a long loop of factories.
-    err = Run("made = 0\nfor i = 1, 1e6 do Target:New() made = made + 1 end", 2000);
+    // Empty targets, so that memory runs out before the objects' budget.
+    err = Run("made = 0\nfor i = 1, 1e6 do Target:New(0) made = made + 1 end", 2000);
     EXPECT_EQ(err, "ERROR: [string \"made = 0...\"]:2: Target.New(): out of memory\n");
     int made = std::stoi(Eval("return made"));
     EXPECT_GT(made, 0);
@@ -303,10 +304,11 @@ TEST_F(ScriptOutOfMemory, AMillionTargetsInLittleAddressSpace) {
             if (fscanf(statm, "%ld", &pages) != 1) pages = 0;
             fclose(statm);
         }
-        rlim_t bytes = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(128) << 20);
+        // Little enough to run out before the objects' budget of empty targets.
+        rlim_t bytes = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(32) << 20);
         rlimit limit = {bytes, bytes};
         if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
-        std::string text = "for i = 1, 1e6 do Target:New() end\nreached = true";
+        std::string text = "for i = 1, 1e6 do Target:New(0) end\nreached = true";
         ROMSource source(reinterpret_cast<const unsigned char*>(text.data()), text.size(), false);
         lua()->LoadScript(&source);
         lua_getglobal(L(), "reached");
@@ -321,7 +323,7 @@ TEST_F(ScriptOutOfMemory, AMillionTargetsInLittleAddressSpace) {
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status) << "\n" << err;
     EXPECT_EQ(WEXITSTATUS(status), 0) << err;
-    bool cpp = err == "ERROR: [string \"for i = 1, 1e6 do Target:New() end...\"]:1: Target.New(): "
+    bool cpp = err == "ERROR: [string \"for i = 1, 1e6 do Target:New(0) end...\"]:1: Target.New(): "
                       "out of memory\n";
     EXPECT_TRUE(cpp || err == "ERROR: not enough memory\n") << err;
 }
