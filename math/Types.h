@@ -56,8 +56,11 @@ public:
         // Copy first: value may live inside the block about to be reallocated.
         T copy = value;
         if (count == capacity) {
-            unsigned int want = capacity + step;
-            if (want < capacity || !Reserve(want)) throw std::bad_alloc();
+            // The step, or half again when that is more: a fixed step made a
+            // long list's growth quadratic wherever realloc copies.
+            unsigned long long grown = capacity + (step > capacity / 2 ? step : capacity / 2);
+            unsigned int want = grown > ~0u ? ~0u : unsigned(grown);
+            if (want <= capacity || !Reserve(want)) throw std::bad_alloc();
         }
         memcpy(static_cast<void*>(data + count), &copy, sizeof(T));
         ++count;

@@ -39,3 +39,17 @@ TEST(VectorReserve, RefusesSizesThatOverflow) {
     EXPECT_FALSE(v.Reserve(0xFFFFFFFFu));
     EXPECT_EQ(v.Capacity(), 10u);
 }
+
+// A million elements in a few dozen reallocations: growing by the fixed step
+// alone took a hundred thousand, each a copy wherever realloc moves the block.
+TEST(VectorGrowth, LongListsGrowGeometrically) {
+    Vector<int> v;
+    unsigned int grown = 0, capacity = v.Capacity();
+    for (int i = 0; i < 1000000; ++i) {
+        v.Add(i);
+        if (v.Capacity() != capacity) ++grown, capacity = v.Capacity();
+    }
+    EXPECT_EQ(v[999999], 999999);
+    EXPECT_LT(grown, 40u);
+    EXPECT_LT(v.Capacity(), 1500000u + 10u);
+}
