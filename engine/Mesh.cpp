@@ -27,7 +27,7 @@ uint32_t ReadUnsigned(const unsigned char* data, uint64_t i, unsigned int size) 
 }
 
 // Room for n more batches, doubling: a file may give a mesh a million strips,
-// and the list would otherwise grow ten at a time.
+// and the list would otherwise grow in many small steps.
 void MakeRoom(Vector<VertexBatch*>* list, uint64_t n) {
     if (list->Capacity() - list->Size() >= n) return;
     uint64_t want = std::max<uint64_t>(uint64_t(list->Capacity()) * 2, list->Size() + n);

@@ -80,7 +80,7 @@ KeyframeSequence::~KeyframeSequence() {
     // the animation picks the channel when it is evaluated.
     ::KeyframeSequence* out = new ::KeyframeSequence(componentCount, channelCount);
     unsigned long long perKey = (unsigned long long)componentCount * channelCount;
-    // One block for all keys: growing ten at a time is quadratic in the count.
+    // One block for all keys, sized once.
     out->keys.Reserve(keyframeCount);
     for (unsigned int k = 0; k < keyframeCount; ++k)
         out->AddKey(float(times[k]), values + k * perKey);

@@ -322,7 +322,7 @@ M3G::Object* M3GLoader::CreateObject(unsigned int type, unsigned int length, Dat
 
 Scene* M3GLoader::CreateScene() {
     scene = new Scene();
-    // Lists grow ten entries at a time; most records become one object.
+    // Most records become one object.
     if (!scene->objects.Reserve(objects.Size() + 16)) throw std::bad_alloc();
     unsigned long long granted = budget;
     for (M3G::Object* object : objects) {

@@ -44,8 +44,8 @@ protected:
     Uniform* CreateAttachNamedUniform(SceneNode* node, char* name);
     // Three 0..255 colour bytes as 0..1 floats, with the given alpha.
     static Vec4 ByteColor(const unsigned char* rgb, float alpha);
-    // Room for n more entries in a list, growing it by doubling: lists grow
-    // ten entries at a time, and a file can make them millions long.
+    // Room for n more entries in a list, growing it by doubling: a file can
+    // make lists millions long.
     template <typename T>
     static void MakeRoom(Vector<T>* list, unsigned int n) {
         if (list->Capacity() - list->Size() >= n) return;

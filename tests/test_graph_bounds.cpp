@@ -36,7 +36,7 @@ namespace {
 
 // Generous against a loaded machine; the faults these tests catch take
 // minutes or never end. The sanitizer build is unoptimised and copies on
-// every realloc (lists that grow by ten get slow), so it is allowed more.
+// every realloc, so it is allowed more.
 #if defined(__SANITIZE_ADDRESS__)
 const double kQuick = 60.0;
 #else
@@ -297,11 +297,7 @@ TEST(GraphBounds, BoneReferencesCannotNestGroupsPastTheLimit) {
     // Groups 1..n, group k listing group k - 1, reached only as bones of one
     // skinned mesh in that order: each is converted at a shallow depth and
     // takes the chain below it, which grows one level per reference.
-#if defined(__SANITIZE_ADDRESS__)
-    const unsigned int kGroups = 30000;  // the scene's object list grows by ten
-#else
     const unsigned int kGroups = 100000;
-#endif
     std::vector<std::vector<unsigned char>> records;
     std::vector<uint32_t> bones;
     for (unsigned int k = 1; k <= kGroups; ++k) {
