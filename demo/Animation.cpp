@@ -58,9 +58,10 @@ void Animation::AddKey(float time, const float* values, unsigned int n) {
     unsigned int copied = n < components ? n : components;
     if (!values) copied = 0;
     for (unsigned int i = 0; i < copied; ++i) key[i] = values[i];
-    // The sequence copies `components` values into an array it owns.
-    // A key, and its values in a block of their own (16 bytes of heap header).
-    Engine::ChargeCurrent(sizeof(::KeyframeSequence::Key) + components * sizeof(float) + 16);
+    // The sequence copies `components` values into a block of its own (with
+    // 16 bytes of heap header), beside the key and its reach.
+    Engine::ChargeCurrent(sizeof(::KeyframeSequence::Key) + sizeof(float) +
+                          components * sizeof(float) + 16);
     sequence->AddKey(time, key);
 }
 

@@ -40,4 +40,12 @@ public:
     unsigned int channelCount;
     Vector<Key> keys;
     float duration;  // length of one period; 0 after construction
+    // reach[i]: the latest time among keys 1..i (-inf for key 0; a NaN time
+    // never counts). It never decreases, so the searches bisect it whatever
+    // order the keys came in. Kept by AddKey.
+    Vector<float> reach;
+
+private:
+    // The first key after key 0 whose time is after t, or the key count.
+    unsigned int FirstAfter(float t) const;
 };

@@ -82,6 +82,7 @@ KeyframeSequence::~KeyframeSequence() {
     unsigned long long perKey = (unsigned long long)componentCount * channelCount;
     // One block for all keys, sized once.
     out->keys.Reserve(keyframeCount);
+    out->reach.Reserve(keyframeCount);
     for (unsigned int k = 0; k < keyframeCount; ++k)
         out->AddKey(float(times[k]), values + k * perKey);
     out->duration = float(duration);
@@ -92,9 +93,9 @@ Animation* KeyframeSequence::CreateAnimation() {
     if (animation) return animation;
     unsigned long long perKey = (unsigned long long)componentCount * channelCount;
     // A key: its record in the list, its value block and the block's heap
-    // header.
+    // header, and its reach.
     if (!loader->Charge(sizeof(::Animation) + sizeof(::KeyframeSequence) +
-                        keyframeCount * (sizeof(::KeyframeSequence::Key) + 16 + perKey * 4)))
+                        keyframeCount * (sizeof(::KeyframeSequence::Key) + 16 + perKey * 4 + 4)))
         return nullptr;
     MakeRoom(&loader->GetScene()->objects, 1);
     std::unique_ptr<::Animation> made(new ::Animation());
