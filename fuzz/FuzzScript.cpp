@@ -15,7 +15,7 @@ int FuzzScript(const unsigned char* data, size_t size) {
     lua->SetMemoryLimit(size_t(64) << 20);
     Demo::Engine* engine = Demo::Engine::GetEngine();
     // The objects' budget too, or one run could fill the fuzzer's memory limit.
-    engine->objectBudget = size_t(64) << 20;
+    engine->objectBudget = size_t(16) << 20;
     engine->SetSize(64, 48);
     engine->SetFPS(30);
     ROMSource source(data, (unsigned int)size, false);
